@@ -1,0 +1,13 @@
+// Everything public of qordtcon: the control, the payload classes, the routine and
+// engine classes and the module routines.
+#pragma once
+
+#include "qordtcon/link/log.hpp"
+#include "qordtcon/link/output_routines.hpp"
+#include "qordtcon/link/settings.hpp"
+#include "qordtcon/link/settings_object.hpp"
+#include "qordtcon/payloads/datetime.hpp"
+#include "qordtcon/payloads/fields.hpp"
+#include "qordtcon/protocol/frame.hpp"
+#include "qordtcon/protocol/trans_routines.hpp"
+#include "qordtcon/protocol/trans_vars.hpp"

@@ -1,0 +1,110 @@
+#include <cctype>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <qordtcon/qordtcon.hpp>
+
+#include "commands.hpp"
+
+namespace signctl {
+
+namespace {
+
+// Bytes from hex text: pairs of digits, blanks between pairs allowed.
+std::string ParseHex(const std::string& text) {
+  std::string digits;
+  for (char c : text) {
+    if (std::isspace(static_cast<unsigned char>(c))) continue;
+    if (!std::isxdigit(static_cast<unsigned char>(c))) {
+      throw UsageError("'" + text + "' is not hex: give bytes as pairs of hex digits, e.g. 10 02");
+    }
+    digits += c;
+  }
+  if (digits.size() % 2 != 0) {
+    throw UsageError("'" + text +
+                     "' has an odd number of hex digits: give every byte as two digits, e.g. 0A");
+  }
+  std::string bytes;
+  for (std::size_t i = 0; i < digits.size(); i += 2) {
+    bytes += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
+  }
+  return bytes;
+}
+
+std::string HexPairs(const std::string& bytes) {
+  std::string out;
+  for (char c : bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const auto b = static_cast<unsigned char>(c);
+    if (!out.empty()) out += ' ';
+    out += kDigits[b >> 4];
+    out += kDigits[b & 15];
+  }
+  return out;
+}
+
+// The dump breaks lines with CR LF as the log file does; a terminal wants LF.
+std::string ForTerminal(std::string text) {
+  for (std::size_t pos; (pos = text.find("\r\n")) != std::string::npos;)
+    text.erase(pos, 1);
+  return text;
+}
+
+struct FrameOptions {
+  int node = 1;
+  int cmd = 0;
+  int fnc = 0;
+  int tn = 1;
+  bool newBcc = false;
+  std::string data;
+};
+
+struct DumpOptions {
+  std::vector<std::string> hex;
+};
+
+}  // namespace
+
+void AddOfflineCommands(CLI::App& app) {
+  auto frame = std::make_shared<FrameOptions>();
+  auto* fc =
+      app.add_subcommand("frame", "Build a command frame and print its bytes and annotated dump");
+  fc->group("Offline helpers");
+  fc->add_option("--node", frame->node, "Destination node (0..255, 255 = all signs)")
+      ->check(CLI::Range(0, 255))
+      ->capture_default_str();
+  fc->add_option("--cmd", frame->cmd, "Command code (0..255)")
+      ->required()
+      ->check(CLI::Range(0, 255));
+  fc->add_option("--fnc", frame->fnc, "Function code (0..255)")
+      ->required()
+      ->check(CLI::Range(0, 255));
+  fc->add_option("--tn", frame->tn, "Transaction number (0..65535)")
+      ->check(CLI::Range(0, 65535))
+      ->capture_default_str();
+  fc->add_flag("--new-bcc", frame->newBcc, "Use the new block check (STS 0xAA)");
+  fc->add_option("--data", frame->data, "Payload as hex pairs, e.g. \"41 42\"");
+  fc->callback([frame] {
+    const qordtcon::CommandHeader header{static_cast<std::uint8_t>(frame->node),
+                                         static_cast<std::uint8_t>(frame->cmd),
+                                         static_cast<std::uint8_t>(frame->fnc),
+                                         static_cast<std::uint16_t>(frame->tn), frame->newBcc};
+    const std::string bytes = qordtcon::BuildCommandFrame(header, ParseHex(frame->data));
+    std::cout << HexPairs(bytes) << '\n' << ForTerminal(qordtcon::DumpFrame(bytes)) << '\n';
+  });
+
+  auto dump = std::make_shared<DumpOptions>();
+  auto* dc = app.add_subcommand("dump", "Annotate bytes as the communication log does");
+  dc->group("Offline helpers");
+  dc->add_option("hex", dump->hex, "Bytes as hex pairs")->required();
+  dc->callback([dump] {
+    std::string bytes;
+    for (const auto& h : dump->hex)
+      bytes += ParseHex(h);
+    std::cout << ForTerminal(qordtcon::DumpFrame(bytes)) << '\n';
+  });
+}
+
+}  // namespace signctl
