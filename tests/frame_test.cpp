@@ -4,6 +4,7 @@
 #include <qordtcon/protocol/trans_routines.hpp>
 
 #include "bytes.hpp"
+#include "temp_dir.hpp"
 
 using namespace qordtcon;
 
@@ -98,8 +99,9 @@ TEST(TransactionNumber, RunsOneToTenThousandAndWraps) {
 }
 
 TEST(CreatePacket, FrameFollowedByAckAndOneNumberPerCall) {
+  TempDir dir;
   classrTransVars vars;
-  classrOutPutRoutines link;
+  classrOutPutRoutines link(vars);
   classrTransRoutines engine(vars, link);
   std::vector<std::pair<int, int>> sent;
   engine.OnPacketSent = [&](std::int16_t tn, std::int16_t retry) { sent.emplace_back(tn, retry); };

@@ -4,6 +4,7 @@
 #include <qordtcon/protocol/trans_routines.hpp>
 
 #include "bytes.hpp"
+#include "temp_dir.hpp"
 
 using namespace qordtcon;
 
@@ -17,8 +18,9 @@ std::string Reply(std::uint8_t cmd, std::uint8_t fnc, const std::string& data = 
 }
 
 struct Engine {
+  TempDir dir;
   classrTransVars vars;
-  classrOutPutRoutines link;
+  classrOutPutRoutines link{vars};
   classrTransRoutines engine{vars, link};
 };
 

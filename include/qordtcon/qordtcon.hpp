@@ -2,6 +2,8 @@
 // engine classes and the module routines.
 #pragma once
 
+#include "qordtcon/link/channels.hpp"
+#include "qordtcon/link/connection_method.hpp"
 #include "qordtcon/link/log.hpp"
 #include "qordtcon/link/output_routines.hpp"
 #include "qordtcon/link/settings.hpp"

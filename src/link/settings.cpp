@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
+#include <stdexcept>
 
 #include "ini_store.hpp"
 
@@ -79,6 +81,41 @@ void SaveSetting(std::string_view application, std::string_view section, std::st
   reg.CreateKey(section);
   reg.KeyRoot = KeyPath(application, section);
   reg.SetRegistryValue(valueName, value, RegistryRoutines::REG_SZ);
+}
+
+std::int32_t GetSettingLong(std::string_view valueName, std::string_view defaultValue) {
+  const std::string text = GetSetting(kSettingsApp, kSettingsSection, valueName, defaultValue);
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  const bool blankTail =
+      end != text.c_str() &&
+      std::all_of(static_cast<const char*>(end), text.c_str() + text.size(),
+                  [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+  if (!blankTail || std::isnan(value)) {
+    throw std::invalid_argument("Type mismatch: setting " + std::string(valueName) + " is \"" +
+                                text + "\", not a number; correct it in the settings file");
+  }
+  const double rounded = std::nearbyint(value);
+  if (rounded < -2147483648.0 || rounded > 2147483647.0) {
+    throw std::overflow_error("Overflow: setting " + std::string(valueName) + " is " + text +
+                              ", beyond the range of a Long");
+  }
+  return static_cast<std::int32_t>(rounded);
+}
+
+bool GetSettingBool(std::string_view valueName, std::string_view defaultValue) {
+  std::string text = GetSetting(kSettingsApp, kSettingsSection, valueName, defaultValue);
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (text == "true") return true;
+  if (text == "false") return false;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || *end != '\0') {
+    throw std::invalid_argument("Type mismatch: setting " + std::string(valueName) + " is \"" +
+                                text + "\", neither True nor False");
+  }
+  return value != 0;
 }
 
 std::string RegistryRoutines::Path() const {

@@ -1,5 +1,6 @@
 #include "qordtcon/payloads/fields.hpp"
 
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -60,6 +61,12 @@ std::string HexText(std::uint32_t value) {
     value /= 16;
   } while (value != 0);
   return out;
+}
+
+std::string DecimalText(double value) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.15g", value);
+  return buf;
 }
 
 std::string TrimAtNul(std::string_view text) {

@@ -1,5 +1,6 @@
 #include "qordtcon/protocol/trans_routines.hpp"
 
+#include "qordtcon/link/settings.hpp"
 #include "qordtcon/payloads/fields.hpp"
 #include "qordtcon/protocol/frame.hpp"
 
@@ -10,6 +11,15 @@ std::string Codes(std::uint8_t cmd, std::uint8_t fnc) {
   return "CMD:[" + HexText(cmd) + "] - FNC:[" + HexText(fnc) + "] ";
 }
 }  // namespace
+
+classrTransRoutines::classrTransRoutines(classrTransVars& vars, classrOutPutRoutines& link)
+    : vars_(vars), link_(link) {
+  RetryCount = GetSettingLong("TransmitRetry", "3") + 1;
+  settings_.FileName = "LumarcoLite.ini";
+  link_.OnDisconnect = [this](const std::string& text) {
+    if (OnDisconnect) OnDisconnect(text);
+  };
+}
 
 std::string classrTransRoutines::CreatePacket(std::int16_t Cmd, std::uint8_t Fnc,
                                               std::int32_t /*Reserved*/, const std::string& Data,

@@ -1,17 +1,93 @@
-// The link layer of one control: the byte stream to the sign and its error text.
+// The link layer of one control: opens and closes the channel to the sign (direct
+// serial line, modem or TCP) and offers the engine a byte stream with time-outs:
+// write, read a count, read the sign's two-byte answer, read one whole frame,
+// acknowledge, refuse, flush. Waits block on the channel itself (no polling) and run
+// the host's message pump at least every 10 ms when one is set.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <string>
+
+#include "qordtcon/link/connection_method.hpp"
+#include "qordtcon/protocol/trans_vars.hpp"
 
 namespace qordtcon {
 
 class classrOutPutRoutines {
  public:
+  explicit classrOutPutRoutines(classrTransVars& vars);
+
   // True after a close or a user abort: no packet goes out while it stays set.
   std::atomic<bool> Abort{false};
+  // Time-out of one read in ms (setting MessageResponseTime, default 5000).
+  std::int32_t MessageResponseTime = 5000;
   // Last error text of the link or the transaction; cleared at the start of each one.
   std::string ErrorMessage;
+  // Longest wait for a file-transfer answer in ms (setting ResponseLongestWait).
+  std::int32_t ResponseLongestWait = 15000;
+  // Set by a file transfer when it starts: 2 keeps data lines out of the log, 1 not.
+  std::int16_t LinkTransferMode = 0;
+  // MessageResponseTime as the file transfer read it when it started; the engine uses it
+  // instead of the setting while LinkTransferMode is not 0.
+  std::int32_t CachedResponseTime = 5000;
+
+  // "Trying to reconnect..." while re-opening a dropped network link.
+  std::function<void(const std::string&)> OnStatus;
+  // The socket failed while connected; the text names the error.
+  std::function<void(const std::string&)> OnDisconnect;
+
+  // --- Connection manager.
+  bool OpenConnection(classCONNECTION_METHOD& ConnMethod);
+  void CloseConnection();
+  // Re-opens the network link after a drop; Connected tells the outcome.
+  void OpenWinConnection();
+
+  // --- Byte stream.
+  // Sends PendingOut followed by Data (Data becomes that whole text).
+  void TransmitOutStr(std::string& Data);
+  // Up to Count characters within MessageResponseTime (Count 0: whatever is waiting).
+  std::string InputStr(std::int16_t Count);
+  // The sign's two-byte answer (DLE and a code); fewer characters after a time-out.
+  std::string GetAck();
+  // One whole unstuffed frame DLE STX ... DLE ETX BCC, or empty. An Initial of DLE STX
+  // (from GetAck) is the frame's start.
+  std::string GetPacket(const std::string& Initial);
+  void SendAck();
+  void SendNak();
+  void ClearInputBuffer();
+  // Waits the given seconds, running the message pump and the channel's events.
+  void delay(double Seconds);
+
+  // Sleeps `milliseconds` while channel events and the pump keep running; ends early on
+  // a user abort.
+  void Sleep(std::int32_t milliseconds);
+  // Lets the host's message pump run once (when it set one).
+  void Pump();
+  // Wakes any wait in progress; callable from any thread (a user abort).
+  void Interrupt();
+
+  classrTransVars& Vars() { return vars_; }
+
+ private:
+  bool IsNetwork() const;
+  bool IsSerial() const;
+  // Blocks on the channel in use (or on the socket) until news, `until`, or the next
+  // pump slice.
+  void WaitStep(Clock::time_point until);
+  void WaitSocket(Clock::time_point until);
+  void AttachSocketEvents();
+  void DetachSocketEvents();
+  std::string InputSerial(std::int16_t count);
+  std::string InputNetwork(std::int16_t count);
+  std::string ReadOne();
+
+  classrTransVars& vars_;
+  classCONNECTION_METHOD conn_;
+  bool bufferedAck_ = false;
+  bool sendInProgress_ = false;
+  bool sendComplete_ = false;
 };
 
 }  // namespace qordtcon

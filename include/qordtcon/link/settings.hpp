@@ -28,6 +28,14 @@ std::string GetSetting(std::string_view application, std::string_view section,
 void SaveSetting(std::string_view application, std::string_view section, std::string_view valueName,
                  std::string_view value);
 
+// A value of the control's own section (Lumarco3\Settings) read as a Long, as the
+// control's readers convert it: a decimal number, rounded to a whole one. Throws
+// std::invalid_argument (naming the setting) when it is not a number, std::overflow_error
+// when it does not fit.
+std::int32_t GetSettingLong(std::string_view valueName, std::string_view defaultValue);
+// The same read as a Boolean: "True"/"False" in any case, or a number (not 0 = True).
+bool GetSettingBool(std::string_view valueName, std::string_view defaultValue);
+
 // A thin layer over the store, addressed like the registry it stands in for:
 // hKey (ignored: there is one per-machine store), KeyRoot and an optional Subkey.
 class RegistryRoutines {

@@ -36,6 +36,8 @@ std::int32_t MakeLongFromWords(std::int32_t low, std::int32_t high);
 
 // Upper-case hexadecimal without leading zeros, as codes appear in messages ("F0", "3").
 std::string HexText(std::uint32_t value);
+// A number as messages show it: no trailing zeros, no exponent for ordinary values ("5", "2.5").
+std::string DecimalText(double value);
 
 // The characters before the first byte 0 (the whole text when there is none).
 std::string TrimAtNul(std::string_view text);

@@ -7,17 +7,35 @@
 #include <string>
 
 #include "qordtcon/link/output_routines.hpp"
+#include "qordtcon/link/settings_object.hpp"
 #include "qordtcon/protocol/trans_vars.hpp"
 
 namespace qordtcon {
 
 class classrTransRoutines {
  public:
-  classrTransRoutines(classrTransVars& vars, classrOutPutRoutines& link)
-      : vars_(vars), link_(link) {}
+  classrTransRoutines(classrTransVars& vars, classrOutPutRoutines& link);
+
+  // Attempts per transaction: the setting TransmitRetry (default 3) plus 1.
+  std::int32_t RetryCount = 4;
 
   // Raised before every send of a command packet (and by CreatePacket with retry 0).
   std::function<void(std::int16_t transNum, std::int16_t retry)> OnPacketSent;
+  // "Ack was not received - Inquiring Trans: ..." and "Retrying - Transaction: ...".
+  std::function<void(const std::string&)> OnStatus;
+  // The link reported a socket failure while connected.
+  std::function<void(const std::string&)> OnDisconnect;
+
+  // Runs one transaction: sends the command (Cmd 255 sends only Prefix), waits for the
+  // acknowledge (inquiring once per attempt when nothing comes), collects and checks the
+  // reply and answers it, resending up to RetryCount times. True when an acknowledged
+  // reply passed CheckPacket, or always with NoReply (forced for node 255). Response is
+  // the last reply frame read; the reason of a failure stays in the link's ErrorMessage.
+  bool TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc, std::int32_t Reserved,
+                      const std::string& Data, std::string& Response, bool& NoReply,
+                      const std::string& Prefix = {});
+  // Waits (at most 8 s) for a transaction that the host's message pump interrupted.
+  void WaitUntiTransmittionIsDone();
 
   // Builds the next command frame followed by DLE ACK, for callers that drive the link
   // themselves. Empty when the link is aborted. Forces NoReply for node 255.
@@ -36,6 +54,8 @@ class classrTransRoutines {
  private:
   classrTransVars& vars_;
   classrOutPutRoutines& link_;
+  // Gives the pause after a send that expects no reply.
+  SettingsObject settings_;
 };
 
 }  // namespace qordtcon

@@ -4,7 +4,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+
+#include "qordtcon/link/channels.hpp"
 
 namespace qordtcon {
 
@@ -27,6 +31,11 @@ class classrTransVars {
   // Codes of the last reply: 0xF0 / 0 after an accepted one.
   std::uint8_t LastRespCmd = 0;
   std::uint8_t LastRespFnc = 0;
+  // The channels to the sign: the serial port (direct and modem) and the TCP socket.
+  std::shared_ptr<SerialChannel> SerialPort;
+  std::shared_ptr<TcpSocket> NetSocket;
+  // The host's message pump, run inside every wait when set (at most 10 ms apart).
+  std::function<void()> MessagePump;
 
   // Advances TransNum: 1..10000, then 1 again.
   void IncTransNum() {

@@ -1,0 +1,116 @@
+// The two channels through which the link layer reaches a sign: a serial port (direct
+// lines and dial-up modems) and a TCP socket. The link layer only calls the operations
+// below, so any serial facility offering them can stand in for the serial port (a host
+// hands its own object to the control through DebugSax).
+//
+// Waiting: instead of polling, the link blocks in Wait() until the channel has news
+// (bytes, a connect, a completed send, an error), the deadline passes, or another
+// thread calls Interrupt() (a user abort).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qordtcon {
+
+using Clock = std::chrono::steady_clock;
+
+class SerialChannel {
+ public:
+  // Port kinds.
+  static constexpr int kDirect = 0;
+  static constexpr int kModem = 4;
+
+  virtual ~SerialChannel() = default;
+
+  // Settings used by the next Open().
+  virtual void CommPort(const std::string& port) = 0;       // device path, e.g. /dev/ttyS0
+  virtual void Settings(const std::string& settings) = 0;   // "9600,N,8,1"
+  virtual void PhoneNumber(const std::string& number) = 0;  // dialled when a modem port opens
+  virtual void PortKind(int kind) = 0;                      // kDirect or kModem
+  virtual void Timeout(int milliseconds) = 0;
+
+  // Opens the port; a modem port dials and is open only once the call is connected.
+  virtual void Open() = 0;
+  // Closes the port; a modem hangs up.
+  virtual void Close() = 0;
+  virtual bool IsOpen() const = 0;
+  // A close is still in progress.
+  virtual bool Busy() const = 0;
+  // Result of the last dial: the modem's answer ("CONNECT 9600", "BUSY", ...), or
+  // "Canceled" when an Interrupt() ended it.
+  virtual std::string DialStatus() const = 0;
+
+  // How many characters the next Input() returns at most (0 = all waiting).
+  virtual void InputLen(int count) = 0;
+  // Characters received and waiting.
+  virtual int InCount() = 0;
+  virtual std::string Input() = 0;
+  // Length of the next Output() (direct lines set it before every piece).
+  virtual void OutputLen(int count) = 0;
+  virtual void Output(std::string_view data) = 0;
+
+  // Blocks until news arrives, `until` passes, or Interrupt() is called.
+  virtual void Wait(Clock::time_point until) = 0;
+  // Ends a Wait() (or a dial) in progress; callable from any thread.
+  virtual void Interrupt() = 0;
+};
+
+// The serial port of this machine, over the operating system's serial driver.
+std::shared_ptr<SerialChannel> MakeSerialPort();
+
+// A TCP connection with the socket states and events the link layer expects. Events
+// are raised on the thread that runs Wait() or Poll(), never from a thread of its own.
+class TcpSocket {
+ public:
+  // Socket states.
+  static constexpr int kClosed = 0;
+  static constexpr int kOpen = 1;
+  static constexpr int kConnecting = 6;
+  static constexpr int kConnected = 7;
+  static constexpr int kClosing = 8;  // the peer closed its side
+  static constexpr int kError = 9;
+
+  TcpSocket();
+  ~TcpSocket();
+  TcpSocket(const TcpSocket&) = delete;
+  TcpSocket& operator=(const TcpSocket&) = delete;
+
+  std::string RemoteHost;
+  std::int32_t RemotePort = 0;
+
+  int State() const;
+  // Starts connecting to RemoteHost:RemotePort (a name or an address).
+  void Connect();
+  void Close();
+  // Queues the whole text; SendComplete follows once it has gone out.
+  void SendData(std::string_view data);
+  // Up to `count` received characters, left in the socket.
+  std::string PeekData(std::size_t count) const;
+  // Up to `count` received characters, removed.
+  std::string GetData(std::size_t count = static_cast<std::size_t>(-1));
+
+  std::function<void()> OnConnect;
+  std::function<void()> OnClose;
+  std::function<void()> OnSendComplete;
+  std::function<void(std::int32_t number, const std::string& description,
+                     const std::string& source)>
+      OnError;
+
+  // Runs the socket until something happened, `until` passed, or Interrupt().
+  void Wait(Clock::time_point until);
+  // Runs what is ready without blocking.
+  void Poll();
+  // Ends a Wait() in progress; callable from any thread.
+  void Interrupt();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qordtcon

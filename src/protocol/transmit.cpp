@@ -1,0 +1,199 @@
+// The transaction: send, acknowledge, reply, check, answer, retry.
+#include <stdexcept>
+
+#include "qordtcon/link/log.hpp"
+#include "qordtcon/link/settings.hpp"
+#include "qordtcon/payloads/fields.hpp"
+#include "qordtcon/protocol/frame.hpp"
+#include "qordtcon/protocol/trans_routines.hpp"
+
+namespace qordtcon {
+
+namespace {
+
+// The sign acknowledged: DLE ACK, or a reply that starts at once (DLE STX).
+bool IsAck(const std::string& s) {
+  return s.size() >= 2 && s[0] == DLE && (s[1] == ACK || s[1] == STX);
+}
+
+std::string Codes(std::int32_t cmd, std::uint8_t fnc) {
+  return "CMD:[" + HexText(static_cast<std::uint32_t>(cmd)) + "] FNC:[" + HexText(fnc) + "]";
+}
+
+}  // namespace
+
+void classrTransRoutines::WaitUntiTransmittionIsDone() {
+  const auto deadline = Clock::now() + std::chrono::seconds(8);
+  while (vars_.Transmitting) {
+    link_.Pump();
+    if (!vars_.Connected || vars_.Cancel || Clock::now() > deadline) break;
+    link_.Sleep(10);
+  }
+}
+
+bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
+                                         std::int32_t /*Reserved*/, const std::string& Data,
+                                         std::string& Response, bool& NoReply,
+                                         const std::string& Prefix) {
+  if (vars_.Transmitting) WaitUntiTransmittionIsDone();
+  std::string& error = link_.ErrorMessage;
+  error.clear();
+  std::int32_t attempts = RetryCount;
+  std::int32_t retry = 0;
+  bool echoSeen = false;
+  if (link_.Abort || vars_.Cancel) return false;
+  vars_.Transmitting = true;
+  try {
+    if (!vars_.Connected) link_.OpenWinConnection();
+    NoReply = NoReply || vars_.DestNode == kBroadcastNode;
+    vars_.IncTransNum();
+    const auto transNum = std::to_string(vars_.TransNum);
+
+    std::string frame;
+    if (Cmd < 255) {
+      if (Cmd < 0) throw std::overflow_error("Overflow: command code " + std::to_string(Cmd));
+      frame = BuildCommandFrame({vars_.DestNode, static_cast<std::uint8_t>(Cmd), Fnc,
+                                 static_cast<std::uint16_t>(vars_.TransNum), vars_.NewBcc},
+                                Data);
+    }
+
+    bool ackOk = false;
+    bool replyOk = false;
+    std::string s;
+    while (!vars_.Cancel && !(ackOk && replyOk)) {
+      ackOk = false;
+      replyOk = false;
+      s.clear();
+      if (OnPacketSent) OnPacketSent(vars_.TransNum, static_cast<std::int16_t>(retry));
+      std::string sent = Prefix + frame;
+      link_.TransmitOutStr(sent);
+      if (NoReply) {
+        link_.Sleep(settings_.NoReplyPause());
+        break;
+      }
+
+      // Acknowledge wait: at most one inquiry per attempt.
+      while (!vars_.Cancel && !ackOk) {
+        s = link_.GetAck();
+        ackOk = IsAck(s);
+        const bool echo = sent.size() >= 2 && s == sent.substr(0, 2);
+        if (!ackOk && !echo) {
+          if (s.size() < 2) {
+            const std::string text = "Ack was not received - Inquiring Trans: " + transNum + "  ";
+            if (OnStatus) OnStatus(text);
+            WriteLog(text, 2);
+            link_.Pump();
+            std::string inquiry = BuildInquiryFrame(vars_.DestNode, vars_.NewBcc);
+            link_.TransmitOutStr(inquiry);
+            break;
+          }
+          if (s[0] != DLE) continue;
+          if (s[1] == NAK) {
+            error = "Display has sent NAK for " + Codes(Cmd, Fnc);
+            break;
+          }
+          continue;
+        }
+        if (!ackOk) {
+          // The line echoes our own bytes: swallow the echo, then read the real answer.
+          s += link_.InputStr(static_cast<std::int16_t>(sent.size() - 2));
+          if (s != sent) continue;
+          echoSeen = true;
+          s = link_.InputStr(2);
+          if (!IsAck(s)) continue;
+          ackOk = true;
+        }
+
+        link_.Pump();
+        if (link_.LinkTransferMode == 0) link_.Sleep(2);
+        s = link_.GetPacket(s);
+        if (s.size() > 3) {
+          const std::int32_t timeout = link_.LinkTransferMode != 0
+                                           ? link_.CachedResponseTime
+                                           : GetSettingLong("MessageResponseTime", "5000");
+          const auto deadline = Clock::now() + std::chrono::milliseconds(timeout);
+          while (Clock::now() <= deadline && !vars_.Cancel) {
+            if (s.size() < 4) {
+              link_.Sleep(5);
+              s = link_.GetPacket(s);
+            } else if (s[2] != 0) {
+              s = link_.GetPacket(s);  // a frame for another node
+            } else {
+              break;
+            }
+          }
+        }
+        if (s.empty()) {
+          link_.Pump();
+          link_.Sleep(500);
+          s = link_.GetPacket({});
+        }
+        if (s.size() > 9 && static_cast<std::uint8_t>(s[4]) == kReplyError) {
+          // The sign refuses the command: acknowledge, and do not resend.
+          ackOk = false;
+          const auto rc = static_cast<std::uint8_t>(s[4]);
+          const auto rf = static_cast<std::uint8_t>(s[8]);
+          if (error.empty()) {
+            error = "Display Reported Error [" + HexText(rc) + "]-" + LookUpCommandErrorCode(rc) +
+                    " [" + HexText(rf) + "]-" + LookUpFunctionErrorCode(rf) + " for last " +
+                    Codes(Cmd, Fnc);
+          }
+          link_.SendAck();
+          attempts = 0;
+        }
+        break;
+      }
+
+      if (ackOk) {
+        replyOk = CheckPacket(static_cast<std::uint8_t>(Cmd), Fnc, s);
+        if (replyOk) {
+          link_.SendAck();
+        } else if (!s.empty()) {
+          link_.SendNak();
+          s.clear();
+        }
+        if (echoSeen) link_.InputStr(2);  // the echo of our DLE ACK or DLE NAK
+      }
+      link_.Pump();
+      if (vars_.Cancel || link_.Abort) break;
+      if (!vars_.Connected) {
+        link_.OpenWinConnection();
+        link_.Sleep(1000);
+      }
+      if (vars_.Cancel) {
+        s = " ";
+        error = "User Canceled";
+        break;
+      }
+      if (++retry >= attempts) break;
+      if (ackOk && replyOk) continue;
+      if (Prefix.empty()) link_.ClearInputBuffer();
+      const std::string text =
+          "Retrying - Transaction: " + transNum + "  " + std::to_string(retry) + " time(s)";
+      if (OnStatus) OnStatus(text);
+      WriteLog(text, 2);
+    }
+
+    if (s.empty() && error.empty()) {
+      error = "Timed Out " + std::to_string(attempts) + " time(s) for " +
+              DecimalText(link_.MessageResponseTime / 1000.0) + " sec. for " + Codes(Cmd, Fnc);
+      WriteLog(error, 2);
+    }
+    bool result;
+    if (NoReply) {
+      result = true;
+      Response.clear();
+    } else {
+      result = ackOk && replyOk;
+      Response = s;
+    }
+    vars_.Transmitting = false;
+    return result;
+  } catch (const std::exception& e) {
+    WriteLog(std::string("DTCon:Transmit Packet - Unexpected Error Occurred ") + e.what(), 2);
+    vars_.Transmitting = false;
+    return false;
+  }
+}
+
+}  // namespace qordtcon
