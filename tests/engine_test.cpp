@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "bytes.hpp"
+#include "raw_peer.hpp"
+#include "sign_rig.hpp"
+
+using namespace qordtcon;
+using namespace std::chrono_literals;
+using signsim::Fault;
+using signsim::FaultKind;
+using signsim::kAlways;
+
+namespace {
+
+const std::string kClock = Bytes("0C 22 05 06 0C 1A 00");  // 12:34:05, 6 Dec (20)26, Sunday
+
+std::vector<std::string> Only(const std::vector<std::string>& events, const std::string& prefix) {
+  std::vector<std::string> out;
+  for (const auto& e : events) {
+    if (e.rfind(prefix, 0) == 0) out.push_back(e);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(Transaction, FailurePathsWithTheirTexts) {
+  struct Case {
+    const char* name;
+    std::vector<Fault> faults;
+    bool result;
+    std::string message;
+    int sends;
+    int inquiries;
+  };
+  const std::string timedOut = "Timed Out 4 time(s) for 0.4 sec. for CMD:[0] FNC:[0]";
+  const std::vector<Case> cases = {
+      {"accepted", {}, true, "", 1, 0},
+      {"silent sign", {{FaultKind::Silent, 0, kAlways}}, false, timedOut, 4, 4},
+      {"refused every time",
+       {{FaultKind::Nak, 0, kAlways}},
+       false,
+       "Display has sent NAK for CMD:[0] FNC:[0]",
+       4,
+       0},
+      {"refused once", {{FaultKind::Nak, 0, 1}}, true, "Display has sent NAK for CMD:[0] FNC:[0]",
+       2, 0},
+      {"corrupt reply", {{FaultKind::BadBcc, 0, kAlways}}, false,
+       "Xmit Error - Checksum Failed for CMD:[0] - FNC:[0] ", 4, 0},
+      {"error report",
+       {{FaultKind::ErrorReply, 0xF9, kAlways}},
+       false,
+       "Display Reported Error [F1]- [F9]-File Not Found for last CMD:[0] FNC:[0]",
+       1,
+       0},
+      {"acknowledge lost once", {{FaultKind::DropAck, 0, 1}}, true, "", 2, 1},
+      {"reply for another node first", {{FaultKind::Foreign, 2, 1}}, true, "", 1, 0},
+      {"slow reply", {{FaultKind::Delay, 250, 1}}, true, "", 1, 0},
+      {"two-wire line", {{FaultKind::Echo, 0, kAlways}}, true, "", 1, 0},
+  };
+  for (const Case& c : cases) {
+    SignRig rig;
+    ASSERT_TRUE(rig.Open(rig.Tcp())) << rig.link->ErrorMessage;
+    for (const Fault& f : c.faults) rig.sim->AddFault(f);
+    rig.events.clear();
+    EXPECT_EQ(rig.Transact(0, 0, kClock), c.result) << c.name;
+    EXPECT_EQ(rig.link->ErrorMessage, c.message) << c.name;
+    const int tn = rig.vars.TransNum;
+    std::vector<std::string> sends, inquiries, retries;
+    for (int i = 0; i < c.sends; ++i) {
+      sends.push_back("sent " + std::to_string(tn) + " " + std::to_string(i));
+      if (i > 0) {
+        retries.push_back("Retrying - Transaction: " + std::to_string(tn) + "  " +
+                          std::to_string(i) + " time(s)");
+      }
+    }
+    for (int i = 0; i < c.inquiries; ++i) {
+      inquiries.push_back("Ack was not received - Inquiring Trans: " + std::to_string(tn) + "  ");
+    }
+    EXPECT_EQ(Only(rig.events, "sent "), sends) << c.name;
+    EXPECT_EQ(Only(rig.events, "Ack was not"), inquiries) << c.name;
+    EXPECT_EQ(Only(rig.events, "Retrying"), retries) << c.name;
+    if (c.result) {
+      ASSERT_GE(rig.response.size(), 12u) << c.name;
+      EXPECT_EQ(static_cast<std::uint8_t>(rig.response[4]), 0xF0) << c.name;
+      EXPECT_EQ(rig.response[2], 0) << c.name << ": the reply for the host";
+      EXPECT_TRUE(rig.engine->LastCommandGood()) << c.name;
+      // The sign executed the command once, however often it was sent.
+      EXPECT_EQ(rig.sim->GetCounters().executed, 1) << c.name;
+    }
+  }
+}
+
+TEST(Transaction, ErrorReportIsAcknowledgedNotRetried) {
+  SignRig rig;
+  ASSERT_TRUE(rig.Open(rig.Tcp()));
+  rig.sim->AddFault({FaultKind::ErrorReply, 0x02, 1});
+  EXPECT_FALSE(rig.Transact(0, 0, kClock));
+  EXPECT_EQ(rig.link->ErrorMessage,
+            "Display Reported Error [F1]- [2]-Data Format Error for last CMD:[0] FNC:[0]");
+  EXPECT_EQ(static_cast<std::uint8_t>(rig.response[4]), 0xF1) << "the report is handed back";
+  EXPECT_TRUE(rig.sim->WaitFor([](const auto& c) { return c.hostAcks == 1; }, 2000ms));
+  EXPECT_EQ(rig.sim->GetCounters().hostNaks, 0);
+}
+
+TEST(Transaction, BroadcastSendsOnceAndWaitsOnlyThePause) {
+  SignRig rig;
+  ASSERT_TRUE(rig.Open(rig.Tcp()));
+  rig.vars.DestNode = 255;
+  const auto start = Clock::now();
+  EXPECT_TRUE(rig.Transact(1, 4));
+  EXPECT_LT(Clock::now() - start, 2000ms);
+  EXPECT_TRUE(rig.noReply);
+  EXPECT_EQ(rig.response, "");
+  EXPECT_EQ(Only(rig.events, "sent "), std::vector<std::string>{"sent 1 0"});
+  EXPECT_EQ(rig.link->ErrorMessage, "Timed Out 4 time(s) for 0.4 sec. for CMD:[1] FNC:[4]");
+  EXPECT_TRUE(rig.sim->WaitFor([](const auto& c) { return c.broadcasts == 1; }, 2000ms));
+  EXPECT_EQ(rig.sim->GetCounters().acks, 0);
+}
+
+TEST(Transaction, CommandTwoFiftyFiveSendsOnlyThePrefix) {
+  SignRig rig;
+  ASSERT_TRUE(rig.Open(rig.Tcp()));
+  // The caller built the frame itself (transaction 77) and hands it over as the prefix.
+  const std::string frame = BuildCommandFrame({1, 0, 1, 77, false}, "");
+  EXPECT_TRUE(rig.Transact(255, 1, "", frame)) << rig.link->ErrorMessage;
+  EXPECT_EQ(static_cast<std::uint8_t>(rig.response[6]), 77) << "the reply to the prefix frame";
+  EXPECT_EQ(rig.sim->ReceivedFrames(), std::vector<std::string>{frame});
+}
+
+TEST(Transaction, EveryChannelCarriesTheClock) {
+  for (const char* channel : {"tcp", "serial", "modem"}) {
+    signsim::Options options;
+    options.ptyLink = (std::filesystem::temp_directory_path() / ("qordtcon-pty-" +
+                       std::to_string(::getpid()))).string();
+    options.modemPtyLink = options.ptyLink + "-modem";
+    SignRig rig(options);
+    const std::string name = channel;
+    ASSERT_TRUE(rig.Open(name == "tcp" ? rig.Tcp() : name == "serial" ? rig.Serial() : rig.Modem()))
+        << channel << ": " << rig.link->ErrorMessage;
+    ASSERT_TRUE(rig.Transact(0, 0, kClock)) << channel << ": " << rig.link->ErrorMessage;
+    ASSERT_TRUE(rig.Transact(0, 1)) << channel << ": " << rig.link->ErrorMessage;
+    ASSERT_EQ(rig.response.size(), 19u) << channel;
+    // The sign's clock runs: hours and date as set, seconds moved on by little.
+    EXPECT_EQ(rig.response.substr(9, 2), kClock.substr(0, 2)) << channel;
+    EXPECT_EQ(rig.response.substr(12, 3), kClock.substr(3, 3)) << channel;
+    rig.sim->AddFault({FaultKind::Echo, 0, kAlways});
+    EXPECT_TRUE(rig.Transact(0, 1)) << channel << " with echo: " << rig.link->ErrorMessage;
+    rig.link->CloseConnection();
+  }
+}
+
+TEST(Transaction, UserAbortFromAnotherThreadEndsTheWait) {
+  for (const bool serial : {false, true}) {
+    signsim::Options options;
+    options.ptyLink = (std::filesystem::temp_directory_path() /
+                       ("qordtcon-abort-" + std::to_string(::getpid()))).string();
+    SignRig rig(options, 20000);
+    ASSERT_TRUE(rig.Open(serial ? rig.Serial() : rig.Tcp()));
+    rig.sim->AddFault({FaultKind::Silent, 0, kAlways});
+    auto abort = std::async(std::launch::async, [&] {
+      rig.sim->WaitFor([](const auto& c) { return c.frames >= 1; }, 5000ms);
+      std::this_thread::sleep_for(100ms);
+      rig.vars.Cancel = true;
+      rig.link->Abort = true;
+      rig.link->Interrupt();
+    });
+    const auto start = Clock::now();
+    EXPECT_FALSE(rig.Transact(0, 0, kClock));
+    EXPECT_LT(Clock::now() - start, 5000ms) << "a 20 s read must end at the abort";
+    EXPECT_EQ(rig.link->ErrorMessage, "User Canceled");
+    abort.get();
+  }
+}
+
+TEST(Transaction, DroppedConnectionIsReopenedByTheNextTransaction) {
+  SignRig rig;
+  ASSERT_TRUE(rig.Open(rig.Tcp()));
+  ASSERT_TRUE(rig.Transact(0, 0, kClock));
+  rig.sim->AddFault({FaultKind::DropAfter, 3, 1});
+  EXPECT_FALSE(rig.Transact(0, 1));
+  EXPECT_TRUE(rig.Transact(0, 1)) << rig.link->ErrorMessage;
+  EXPECT_EQ(rig.sim->GetCounters().connections, 2);
+  EXPECT_FALSE(Only(rig.events, "Trying to reconnect...").empty());
+}
+
+TEST(ConnectionManager, EachBranchOfOpening) {
+  signsim::Options options;
+  options.ptyLink = (std::filesystem::temp_directory_path() /
+                     ("qordtcon-open-" + std::to_string(::getpid()))).string();
+  options.modemPtyLink = options.ptyLink + "-modem";
+  SignRig rig(options);
+  RawTcpPeer unused;  // a port that is sure to refuse once closed below
+  const std::string refusedPort = std::to_string(unused.port());
+  unused.~RawTcpPeer();
+  new (&unused) RawTcpPeer();
+
+  struct Case {
+    const char* name;
+    std::function<classCONNECTION_METHOD()> method;
+    std::function<void()> before;
+    bool opened;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"network", [&] { return rig.Tcp(); }, [] {}, true, "Couldn't Open Connection"},
+      {"network refused",
+       [&] {
+         auto cm = rig.Tcp();
+         cm.CommPort = refusedPort;
+         return cm;
+       },
+       [] { SignRig::Set("ConnectTimeOut", "1000"); },
+       false, "Could not open Network Connection - 127.0.0.1"},
+      {"network canceled", [&] { return rig.Tcp(); }, [&] { rig.vars.Cancel = true; }, false,
+       "User Canceled"},
+      {"direct", [&] { return rig.Serial(); }, [] {}, true, "Could not open Direct Connection "},
+      {"direct missing port",
+       [&] {
+         auto cm = rig.Serial();
+         cm.CommPort = "/nonexistent/tty";
+         return cm;
+       },
+       [] {}, false, "Could not open Direct Connection "},
+      {"modem", [&] { return rig.Modem(); }, [] {}, true, "Couldn't Open Connection"},
+      {"modem busy", [&] { return rig.Modem(); }, [&] { rig.sim->SetDialResult("BUSY"); }, false,
+       "Could not open Modem Connection - BUSY"},
+  };
+  for (const Case& c : cases) {
+    SignRig::Set("ConnectTimeOut", "3000");
+    rig.vars.Cancel = false;
+    rig.sim->SetDialResult("CONNECT");
+    c.before();
+    classCONNECTION_METHOD cm = c.method();
+    EXPECT_EQ(rig.Open(cm), c.opened) << c.name;
+    EXPECT_EQ(rig.vars.Connected, c.opened) << c.name;
+    EXPECT_EQ(rig.link->ErrorMessage, c.message) << c.name;
+    if (c.opened) {
+      EXPECT_TRUE(rig.Transact(0, 1)) << c.name << ": " << rig.link->ErrorMessage;
+    }
+  }
+  EXPECT_EQ(rig.sim->GetCounters().dials, 4) << "one dial that connected, three busy ones";
+}
+
+TEST(ConnectionManager, NetworkPortFieldAndNodeAddress) {
+  SignRig rig;
+  SignRig::Set("ConnectTimeOut", "300");
+  SignRig::Set("NetworkRetryInterval", "300");
+  for (const auto& [field, port] :
+       std::vector<std::pair<std::string, int>>{{"23", 23}, {"5", 3001}, {"", 3001}}) {
+    auto cm = rig.Tcp();
+    cm.IPAddress = "127.0.0.1";
+    cm.CommPort = field;
+    cm.dispID = 255;
+    rig.Open(cm);
+    EXPECT_EQ(rig.vars.NetSocket->RemotePort, port) << "'" << field << "'";
+    EXPECT_EQ(rig.vars.DestNode, 255);
+  }
+}
+
+TEST(ConnectionManager, ModemDialCanceledByTheUser) {
+  SignRig rig;
+  RawPty mute;  // a modem that never answers the dial
+  auto cm = rig.Modem();
+  cm.CommPort = mute.path();
+  auto abort = std::async(std::launch::async, [&] {
+    mute.Read(4, 10000ms);  // "ATDT"
+    rig.vars.Cancel = true;
+    rig.link->Abort = true;
+    rig.link->Interrupt();
+  });
+  EXPECT_FALSE(rig.Open(cm));
+  EXPECT_EQ(rig.link->ErrorMessage, "User Canceled");
+  abort.get();
+}
