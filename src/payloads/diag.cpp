@@ -25,7 +25,8 @@ auto& Entry(Table& table, std::int32_t index, std::int32_t base) {
 using enum record::Encoding;
 using SignType = classDIAG_SIGNTYPE;
 
-// The sign type answer; note the month before the day, in both clocks.
+// The sign type answer. Both of its clocks (the sign's and the last variable update) give
+// the month before the day, unlike the clock payload.
 const std::array<record::Field<SignType>, 34> kSignTypeLayout = {{
     {0, kByte, &SignType::signtype},
     {1, kSigned, &SignType::pix_width},
