@@ -28,15 +28,13 @@ bool DecodeReadResult(std::string_view data, std::int16_t& color, std::int16_t& 
   return true;
 }
 
-// A table of `count` + `extra` entries; a negative count cannot be dimensioned.
-template <class Row>
-std::vector<Row> Dimensioned(std::vector<Row> rows, std::int16_t count, int extra) {
+// Entries in a table dimensioned for `count`; a negative count cannot be dimensioned.
+std::size_t TableSize(std::int16_t count, int extra) {
   if (count < 0) {
     throw std::out_of_range("Subscript out of range: a table cannot hold " + std::to_string(count) +
                             " entries");
   }
-  rows.resize(static_cast<std::size_t>(count + extra));
-  return rows;
+  return static_cast<std::size_t>(count + extra);
 }
 
 }  // namespace
@@ -82,7 +80,7 @@ bool classCELL_READ_Res::GetDataFromString(std::string_view sData) {
 // --- classVARIABLE_MULTIWRITE: entries 1..num_vars, kept across re-dimensioning.
 
 void classVARIABLE_MULTIWRITE::num_vars(std::int16_t n) {
-  rows_ = Dimensioned(std::move(rows_), n, 0);
+  rows_.resize(TableSize(n, 0));
   num_vars_ = n;
 }
 
@@ -104,7 +102,7 @@ std::string classVARIABLE_MULTIWRITE::GetStringFromData() const {
 // --- classVARIABLE_ATTRIBUTES: entries 0..num_vars, cleared by re-dimensioning.
 
 void classVARIABLE_ATTRIBUTES::num_vars(std::int16_t n) {
-  rows_ = Dimensioned(std::vector<Row>{}, n, 1);
+  rows_.assign(TableSize(n, 1), Row{});
   num_vars_ = n;
 }
 
