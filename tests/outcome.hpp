@@ -7,6 +7,13 @@
 #include <string>
 #include <string_view>
 
+// One table row: what a case did, as text, and what it should have done.
+struct Case {
+  const char* name;
+  std::string got;
+  std::string want;
+};
+
 // Bytes as upper-case hex pairs separated by blanks ("03 31 00").
 inline std::string Hex(std::string_view bytes) {
   std::string out;

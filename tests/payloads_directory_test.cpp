@@ -56,12 +56,6 @@ std::string DecodeEntry(std::int16_t entries, std::int16_t entry, const std::str
   return out;
 }
 
-struct Case {
-  const char* name;
-  std::string got;
-  std::string want;
-};
-
 }  // namespace
 
 TEST(DirectoryPayloads, DecodeNameRulesShortAnswersAndTables) {

@@ -75,12 +75,6 @@ classCELL_LOCAL_WRITE Schedule() {
   return c;
 }
 
-struct Case {
-  const char* name;
-  std::string got;
-  std::string want;
-};
-
 }  // namespace
 
 TEST(VariableCellCounterPayloads, EncodeDecodeShortAnswersAndErrors) {

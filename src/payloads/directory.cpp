@@ -1,7 +1,7 @@
 #include "qordtcon/payloads/directory.hpp"
 
+#include "decode_unchecked.hpp"
 #include "qordtcon/payloads/fields.hpp"
-#include "runtime_rules.hpp"
 
 #include <algorithm>
 #include <string>
@@ -40,7 +40,7 @@ void DecodeRecord(ByteReader& r, DirRecord& d, NameRule rule) {
 
 // The first and next entries come back without a length check of their own.
 bool DecodeUnchecked(std::string_view data, DirRecord& d) {
-  runtime::DecodeUnchecked(data, [&d](ByteReader& r) { DecodeRecord(r, d, NameRule::kAsSent); });
+  detail::DecodeUnchecked(data, [&d](ByteReader& r) { DecodeRecord(r, d, NameRule::kAsSent); });
   return true;
 }
 
@@ -65,20 +65,12 @@ bool classDIR_FILE::GetDataFromString(std::string_view sData) {
 
 void classDIR_ALL::num_entries(std::int16_t n) {
   num_entries_ = n;
-  if (n > 0) entries_.resize(static_cast<std::size_t>(n));
-}
-
-const DirRecord& classDIR_ALL::Entry(std::int16_t EntryNum) const {
-  return runtime::Entry(entries_, EntryNum, 1);
-}
-
-DirRecord& classDIR_ALL::Entry(std::int16_t EntryNum) {
-  return runtime::Entry(entries_, EntryNum, 1);
+  if (n > 0) rows_.rows.resize(static_cast<std::size_t>(n));
 }
 
 bool classDIR_ALL::GetDataFromString(std::int16_t EntryNum, std::string_view sData) {
   if (sData.size() < 33) return false;
-  DirRecord& entry = Entry(EntryNum);
+  DirRecord& entry = rows_.at(EntryNum);
   ByteReader r(sData);
   DecodeRecord(r, entry, NameRule::kUpToFirstNul);
   return true;

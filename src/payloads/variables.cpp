@@ -1,7 +1,7 @@
 #include "qordtcon/payloads/variables.hpp"
 
+#include "decode_unchecked.hpp"
 #include "qordtcon/payloads/fields.hpp"
-#include "runtime_rules.hpp"
 
 #include <stdexcept>
 #include <string>
@@ -19,7 +19,7 @@ std::string NumberAndText(std::int16_t number, std::string_view number_field,
 // Variables and cells answer with the same layout.
 bool DecodeReadResult(std::string_view data, std::int16_t& color, std::int16_t& blink,
                       std::int16_t& inverse, std::string& text) {
-  runtime::DecodeUnchecked(data, [&](ByteReader& r) {
+  detail::DecodeUnchecked(data, [&](ByteReader& r) {
     color = r.Byte();
     blink = r.Byte();
     inverse = r.Byte();
@@ -80,21 +80,14 @@ bool classCELL_READ_Res::GetDataFromString(std::string_view sData) {
 // --- classVARIABLE_MULTIWRITE: entries 1..num_vars, kept across re-dimensioning.
 
 void classVARIABLE_MULTIWRITE::num_vars(std::int16_t n) {
-  rows_.resize(TableSize(n, 0));
+  rows_.rows.resize(TableSize(n, 0));
   num_vars_ = n;
-}
-
-const classVARIABLE_MULTIWRITE::Row& classVARIABLE_MULTIWRITE::Entry(std::int16_t EntryNum) const {
-  return runtime::Entry(rows_, EntryNum, 1);
-}
-classVARIABLE_MULTIWRITE::Row& classVARIABLE_MULTIWRITE::Entry(std::int16_t EntryNum) {
-  return runtime::Entry(rows_, EntryNum, 1);
 }
 
 std::string classVARIABLE_MULTIWRITE::GetStringFromData() const {
   ByteWriter w;
   w.Byte(num_vars_, "num_vars");
-  for (const Row& row : rows_)
+  for (const Row& row : rows_.rows)
     w.Byte(row.X, "X").Word(row.Length).Text(row.variable);
   return std::move(w).str();
 }
@@ -102,22 +95,15 @@ std::string classVARIABLE_MULTIWRITE::GetStringFromData() const {
 // --- classVARIABLE_ATTRIBUTES: entries 0..num_vars, cleared by re-dimensioning.
 
 void classVARIABLE_ATTRIBUTES::num_vars(std::int16_t n) {
-  rows_.assign(TableSize(n, 1), Row{});
+  rows_.rows.assign(TableSize(n, 1), Row{});
   num_vars_ = n;
-}
-
-const classVARIABLE_ATTRIBUTES::Row& classVARIABLE_ATTRIBUTES::Entry(std::int16_t EntryNum) const {
-  return runtime::Entry(rows_, EntryNum, 0);
-}
-classVARIABLE_ATTRIBUTES::Row& classVARIABLE_ATTRIBUTES::Entry(std::int16_t EntryNum) {
-  return runtime::Entry(rows_, EntryNum, 0);
 }
 
 std::string classVARIABLE_ATTRIBUTES::GetStringFromData() const {
   ByteWriter w;
   w.Byte(num_vars_, "num_vars");
-  for (std::size_t i = 1; i < rows_.size(); ++i) {
-    const Row& row = rows_[i];
+  for (std::int16_t i = 1; i <= num_vars_; ++i) {
+    const Row& row = rows_.at(i);
     w.Byte(row.X, "X").Byte(row.color, "color").Byte(row.blink, "blink");
     w.Byte(row.inverse, "inverse");
   }
@@ -126,16 +112,9 @@ std::string classVARIABLE_ATTRIBUTES::GetStringFromData() const {
 
 // --- classCELL_LOCAL_WRITE: nine fixed entries, 0..8.
 
-const classCELL_LOCAL_WRITE::Row& classCELL_LOCAL_WRITE::Entry(std::int16_t iINdex) const {
-  return runtime::Entry(rows_, iINdex, 0);
-}
-classCELL_LOCAL_WRITE::Row& classCELL_LOCAL_WRITE::Entry(std::int16_t iINdex) {
-  return runtime::Entry(rows_, iINdex, 0);
-}
-
 std::string classCELL_LOCAL_WRITE::GetStringFromData() const {
   ByteWriter w;
-  for (const Row& row : rows_) {
+  for (const Row& row : rows_.rows) {
     w.Byte(row.month, "cell_reset_month").Byte(row.day, "cell_reset_day");
     w.Byte(row.year, "cell_reset_year").Byte(row.hour, "cell_reset_hour");
     w.Byte(row.minute, "cell_reset_minute");
@@ -160,7 +139,7 @@ std::string classCOUNTER_DEFINE::GetStringFromData() const {
 }
 
 bool classCOUNTER_READ_Res::GetDataFromString(std::string_view sData) {
-  runtime::DecodeUnchecked(sData, [this](ByteReader& r) {
+  detail::DecodeUnchecked(sData, [this](ByteReader& r) {
     counter_num = r.Byte();
     operation = r.Byte();
     frequency = r.Byte();

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "qordtcon/payloads/numbered_rows.hpp"
+
 namespace qordtcon {
 
 // The fields of one directory entry, in record order. Numbers are little-endian and
@@ -65,43 +67,44 @@ class classDIR_ALL {
   std::int16_t num_entries() const { return num_entries_; }
   void num_entries(std::int16_t n);
 
-  std::int16_t offset(std::int16_t EntryNum) const { return Entry(EntryNum).offset; }
-  void offset(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).offset = value; }
-  std::string fname(std::int16_t EntryNum) const { return Entry(EntryNum).fname; }
-  void fname(std::int16_t EntryNum, std::string value) { Entry(EntryNum).fname = std::move(value); }
-  std::int32_t size(std::int16_t EntryNum) const { return Entry(EntryNum).size; }
-  void size(std::int16_t EntryNum, std::int32_t value) { Entry(EntryNum).size = value; }
-  std::int16_t stat(std::int16_t EntryNum) const { return Entry(EntryNum).stat; }
-  void stat(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).stat = value; }
-  std::int16_t page(std::int16_t EntryNum) const { return Entry(EntryNum).page; }
-  void page(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).page = value; }
-  std::int16_t lp(std::int16_t EntryNum) const { return Entry(EntryNum).lp; }
-  void lp(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).lp = value; }
-  std::int16_t hour(std::int16_t EntryNum) const { return Entry(EntryNum).hour; }
-  void hour(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).hour = value; }
-  std::int16_t min(std::int16_t EntryNum) const { return Entry(EntryNum).min; }
-  void min(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).min = value; }
-  std::int16_t sec(std::int16_t EntryNum) const { return Entry(EntryNum).sec; }
-  void sec(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).sec = value; }
-  std::int16_t mon(std::int16_t EntryNum) const { return Entry(EntryNum).mon; }
-  void mon(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).mon = value; }
-  std::int16_t mday(std::int16_t EntryNum) const { return Entry(EntryNum).mday; }
-  void mday(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).mday = value; }
-  std::int16_t year(std::int16_t EntryNum) const { return Entry(EntryNum).year; }
-  void year(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).year = value; }
-  std::int16_t Reserved1(std::int16_t EntryNum) const { return Entry(EntryNum).Reserved1; }
-  void Reserved1(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).Reserved1 = value; }
+  std::int16_t offset(std::int16_t EntryNum) const { return rows_.at(EntryNum).offset; }
+  void offset(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).offset = value; }
+  std::string fname(std::int16_t EntryNum) const { return rows_.at(EntryNum).fname; }
+  void fname(std::int16_t EntryNum, std::string value) {
+    rows_.at(EntryNum).fname = std::move(value);
+  }
+  std::int32_t size(std::int16_t EntryNum) const { return rows_.at(EntryNum).size; }
+  void size(std::int16_t EntryNum, std::int32_t value) { rows_.at(EntryNum).size = value; }
+  std::int16_t stat(std::int16_t EntryNum) const { return rows_.at(EntryNum).stat; }
+  void stat(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).stat = value; }
+  std::int16_t page(std::int16_t EntryNum) const { return rows_.at(EntryNum).page; }
+  void page(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).page = value; }
+  std::int16_t lp(std::int16_t EntryNum) const { return rows_.at(EntryNum).lp; }
+  void lp(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).lp = value; }
+  std::int16_t hour(std::int16_t EntryNum) const { return rows_.at(EntryNum).hour; }
+  void hour(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).hour = value; }
+  std::int16_t min(std::int16_t EntryNum) const { return rows_.at(EntryNum).min; }
+  void min(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).min = value; }
+  std::int16_t sec(std::int16_t EntryNum) const { return rows_.at(EntryNum).sec; }
+  void sec(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).sec = value; }
+  std::int16_t mon(std::int16_t EntryNum) const { return rows_.at(EntryNum).mon; }
+  void mon(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).mon = value; }
+  std::int16_t mday(std::int16_t EntryNum) const { return rows_.at(EntryNum).mday; }
+  void mday(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).mday = value; }
+  std::int16_t year(std::int16_t EntryNum) const { return rows_.at(EntryNum).year; }
+  void year(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).year = value; }
+  std::int16_t Reserved1(std::int16_t EntryNum) const { return rows_.at(EntryNum).Reserved1; }
+  void Reserved1(std::int16_t EntryNum, std::int16_t value) {
+    rows_.at(EntryNum).Reserved1 = value;
+  }
 
   // Decodes one reply into entry EntryNum. False, nothing changed, for an answer shorter
   // than 33 bytes; num_entries is not changed (the caller sets it first).
   bool GetDataFromString(std::int16_t EntryNum, std::string_view sData);
 
  private:
-  const DirRecord& Entry(std::int16_t EntryNum) const;
-  DirRecord& Entry(std::int16_t EntryNum);
-
   std::int16_t num_entries_ = 0;
-  std::vector<DirRecord> entries_;
+  detail::NumberedRows<std::vector<DirRecord>, 1> rows_;
 };
 
 }  // namespace qordtcon

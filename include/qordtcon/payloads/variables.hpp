@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "qordtcon/payloads/numbered_rows.hpp"
+
 namespace qordtcon {
 
 // --- Requests and writes of one variable, cell or counter.
@@ -111,13 +113,13 @@ class classVARIABLE_MULTIWRITE {
   // std::out_of_range for a negative count (nothing changes).
   void num_vars(std::int16_t n);
 
-  std::int16_t X(std::int16_t EntryNum) const { return Entry(EntryNum).X; }
-  void X(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).X = value; }
-  std::int16_t Length(std::int16_t EntryNum) const { return Entry(EntryNum).Length; }
-  void Length(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).Length = value; }
-  std::string variable(std::int16_t EntryNum) const { return Entry(EntryNum).variable; }
+  std::int16_t X(std::int16_t EntryNum) const { return rows_.at(EntryNum).X; }
+  void X(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).X = value; }
+  std::int16_t Length(std::int16_t EntryNum) const { return rows_.at(EntryNum).Length; }
+  void Length(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).Length = value; }
+  std::string variable(std::int16_t EntryNum) const { return rows_.at(EntryNum).variable; }
   void variable(std::int16_t EntryNum, std::string value) {
-    Entry(EntryNum).variable = std::move(value);
+    rows_.at(EntryNum).variable = std::move(value);
   }
 
   // num_vars, then per entry: X, Length (low byte first), the text without terminator.
@@ -129,11 +131,8 @@ class classVARIABLE_MULTIWRITE {
     std::int16_t Length = 0;
     std::string variable;
   };
-  const Row& Entry(std::int16_t EntryNum) const;
-  Row& Entry(std::int16_t EntryNum);
-
   std::int16_t num_vars_ = 0;
-  std::vector<Row> rows_;
+  detail::NumberedRows<std::vector<Row>, 1> rows_;
 };
 
 // Display attributes of several variables or cells (SetDisplayVariableAttributes,
@@ -145,14 +144,14 @@ class classVARIABLE_ATTRIBUTES {
   // std::out_of_range for a negative count (nothing changes).
   void num_vars(std::int16_t n);
 
-  std::int16_t X(std::int16_t EntryNum) const { return Entry(EntryNum).X; }
-  void X(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).X = value; }
-  std::int16_t color(std::int16_t EntryNum) const { return Entry(EntryNum).color; }
-  void color(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).color = value; }
-  std::int16_t blink(std::int16_t EntryNum) const { return Entry(EntryNum).blink; }
-  void blink(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).blink = value; }
-  std::int16_t inverse(std::int16_t EntryNum) const { return Entry(EntryNum).inverse; }
-  void inverse(std::int16_t EntryNum, std::int16_t value) { Entry(EntryNum).inverse = value; }
+  std::int16_t X(std::int16_t EntryNum) const { return rows_.at(EntryNum).X; }
+  void X(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).X = value; }
+  std::int16_t color(std::int16_t EntryNum) const { return rows_.at(EntryNum).color; }
+  void color(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).color = value; }
+  std::int16_t blink(std::int16_t EntryNum) const { return rows_.at(EntryNum).blink; }
+  void blink(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).blink = value; }
+  std::int16_t inverse(std::int16_t EntryNum) const { return rows_.at(EntryNum).inverse; }
+  void inverse(std::int16_t EntryNum, std::int16_t value) { rows_.at(EntryNum).inverse = value; }
 
   // num_vars, then X, color, blink, inverse of entries 1..num_vars.
   std::string GetStringFromData() const;
@@ -164,27 +163,26 @@ class classVARIABLE_ATTRIBUTES {
     std::int16_t blink = 0;
     std::int16_t inverse = 0;
   };
-  const Row& Entry(std::int16_t EntryNum) const;
-  Row& Entry(std::int16_t EntryNum);
-
   std::int16_t num_vars_ = 0;
-  std::vector<Row> rows_;
+  detail::NumberedRows<std::vector<Row>, 0> rows_;
 };
 
 // When the sign resets its cells (SetDisplayLocalCellWrite): nine fixed schedule entries,
 // 0..8, each month, day, year, hour, minute. Always 45 bytes; a fresh object sends zeros.
 class classCELL_LOCAL_WRITE {
  public:
-  std::int16_t cell_reset_month(std::int16_t iINdex) const { return Entry(iINdex).month; }
-  void cell_reset_month(std::int16_t iINdex, std::int16_t value) { Entry(iINdex).month = value; }
-  std::int16_t cell_reset_day(std::int16_t iINdex) const { return Entry(iINdex).day; }
-  void cell_reset_day(std::int16_t iINdex, std::int16_t value) { Entry(iINdex).day = value; }
-  std::int16_t cell_reset_year(std::int16_t iINdex) const { return Entry(iINdex).year; }
-  void cell_reset_year(std::int16_t iINdex, std::int16_t value) { Entry(iINdex).year = value; }
-  std::int16_t cell_reset_hour(std::int16_t iINdex) const { return Entry(iINdex).hour; }
-  void cell_reset_hour(std::int16_t iINdex, std::int16_t value) { Entry(iINdex).hour = value; }
-  std::int16_t cell_reset_minute(std::int16_t iINdex) const { return Entry(iINdex).minute; }
-  void cell_reset_minute(std::int16_t iINdex, std::int16_t value) { Entry(iINdex).minute = value; }
+  std::int16_t cell_reset_month(std::int16_t iINdex) const { return rows_.at(iINdex).month; }
+  void cell_reset_month(std::int16_t iINdex, std::int16_t value) { rows_.at(iINdex).month = value; }
+  std::int16_t cell_reset_day(std::int16_t iINdex) const { return rows_.at(iINdex).day; }
+  void cell_reset_day(std::int16_t iINdex, std::int16_t value) { rows_.at(iINdex).day = value; }
+  std::int16_t cell_reset_year(std::int16_t iINdex) const { return rows_.at(iINdex).year; }
+  void cell_reset_year(std::int16_t iINdex, std::int16_t value) { rows_.at(iINdex).year = value; }
+  std::int16_t cell_reset_hour(std::int16_t iINdex) const { return rows_.at(iINdex).hour; }
+  void cell_reset_hour(std::int16_t iINdex, std::int16_t value) { rows_.at(iINdex).hour = value; }
+  std::int16_t cell_reset_minute(std::int16_t iINdex) const { return rows_.at(iINdex).minute; }
+  void cell_reset_minute(std::int16_t iINdex, std::int16_t value) {
+    rows_.at(iINdex).minute = value;
+  }
 
   std::string GetStringFromData() const;
 
@@ -196,10 +194,7 @@ class classCELL_LOCAL_WRITE {
     std::int16_t hour = 0;
     std::int16_t minute = 0;
   };
-  const Row& Entry(std::int16_t iINdex) const;
-  Row& Entry(std::int16_t iINdex);
-
-  std::array<Row, 9> rows_{};
+  detail::NumberedRows<std::array<Row, 9>, 0> rows_;
 };
 
 // --- Counters.
