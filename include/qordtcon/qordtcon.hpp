@@ -8,6 +8,8 @@
 #include "qordtcon/link/settings_object.hpp"
 #include "qordtcon/payloads/datetime.hpp"
 #include "qordtcon/payloads/fields.hpp"
+#include "qordtcon/payloads/messages.hpp"
+#include "qordtcon/payloads/play_order.hpp"
 #include "qordtcon/protocol/frame.hpp"
 #include "qordtcon/protocol/trans_routines.hpp"
 #include "qordtcon/protocol/trans_vars.hpp"
