@@ -50,6 +50,16 @@ std::string Show(const T&... fields) {
   return out.str();
 }
 
+// A fresh object of class T, filled by `fill`, then encoded.
+template <typename T, typename Fill>
+std::function<std::string()> Encode(Fill fill) {
+  return [fill] {
+    T obj;
+    fill(obj);
+    return obj.GetStringFromData();
+  };
+}
+
 inline void RunCases(const std::vector<PayloadCase>& cases) {
   for (const PayloadCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -39,92 +39,57 @@ std::string PageAnswer(const std::string& sData) {
               error.empty() ? "returns'" + returned + "'" : error);
 }
 
-template <typename T>
-std::string OneByte(std::int16_t T::*field, std::int16_t value) {
-  T obj;
-  obj.*field = value;
-  return obj.GetStringFromData();
-}
-
 }  // namespace
 
 TEST(MessagePayloads, EncodeDecodeAndRefuseAsLaidOut) {
   RunCases({
       // Text commands.
-      {"text, empty msg",
-       [] {
-         classTEXT_MSG m;
-         m.row = 1, m.col = 2, m.mode = 3;
-         return m.GetStringFromData();
-       },
+      {"text, empty msg", Encode<classTEXT_MSG>([](auto& m) { m.row = 1, m.col = 2, m.mode = 3; }),
        Bytes("01 02 03 00")},
-      {"text, msg bytes copied unchanged",
-       [] {
-         classTEXT_MSG m;
+      {"text, msg bytes copied unchanged", Encode<classTEXT_MSG>([](auto& m) {
          m.row = 255, m.col = 0, m.mode = 7, m.msg = "A\x10\xFF\x80"s;
-         return m.GetStringFromData();
-       },
+       }),
        Bytes("FF 00 07 41 10 FF 80 00")},
-      {"scroll text, Length sent as given",
-       [] {
-         classTEXT_SCRMSG m;
+      {"scroll text, Length sent as given", Encode<classTEXT_SCRMSG>([](auto& m) {
          m.row = 1, m.col = 2, m.Length = 200, m.mode = 4, m.msg = "AB";
-         return m.GetStringFromData();
-       },
+       }),
        Bytes("01 02 C8 04 41 42 00")},
-      {"tabs",
-       [] {
-         classTEXT_SETTABS t;
-         t.table_num = 3, t.tabs = "\x05\x0A";
-         return t.GetStringFromData();
-       },
+      {"tabs", Encode<classTEXT_SETTABS>([](auto& t) { t.table_num = 3, t.tabs = "\x05\x0A"; }),
        Bytes("03 05 0A 00")},
-      {"scroll speed", [] { return OneByte(&classTEXT_SCRSPEED::speed, 9); }, Bytes("09")},
-      {"pause rate", [] { return OneByte(&classTEXT_PAUSE_RATE::Value, 128); }, Bytes("80")},
-      {"blink rate", [] { return OneByte(&classTEXT_BLINK_RATE::Value, 255); }, Bytes("FF")},
+      {"scroll speed", Encode<classTEXT_SCRSPEED>([](auto& o) { o.speed = 9; }), Bytes("09")},
+      {"pause rate", Encode<classTEXT_PAUSE_RATE>([](auto& o) { o.Value = 128; }), Bytes("80")},
+      {"blink rate", Encode<classTEXT_BLINK_RATE>([](auto& o) { o.Value = 255; }), Bytes("FF")},
       // Default and scheduled messages.
-      {"default message",
-       [] {
-         classDEFMSG_MSG m;
-         m.msg_num = 9, m.msg = "X";
-         return m.GetStringFromData();
-       },
+      {"default message", Encode<classDEFMSG_MSG>([](auto& m) { m.msg_num = 9, m.msg = "X"; }),
        Bytes("09 58 00")},
-      {"default placement", [] { return OneByte(&classDEFMSG_HORZVERT::horz, 1); }, Bytes("01")},
+      {"default placement", Encode<classDEFMSG_HORZVERT>([](auto& o) { o.horz = 1; }), Bytes("01")},
       {"scheduled message: eleven bytes in order, text without 0",
-       [] {
-         classSCHMSG_MSG m;
+       Encode<classSCHMSG_MSG>([](auto& m) {
          m.msg_num = 1, m.prefix_mode = 2, m.suffix_mode = 3, m.start_hr = 4, m.start_min = 5;
          m.stop_hr = 6, m.stop_min = 7, m.month = 8, m.mday = 9, m.year = 26, m.msg_format = 11;
          m.msg = "HI";
-         return m.GetStringFromData();
-       },
+       }),
        Bytes("01 02 03 04 05 06 07 08 09 1A 0B 48 49")},
       {"scheduled message, empty text", [] { return classSCHMSG_MSG().GetStringFromData(); },
        std::string(11, '\0')},
       {"schedule format, maxlen between counts and reserved",
-       [] {
-         classSCHMSG_FORMAT f;
+       Encode<classSCHMSG_FORMAT>([](auto& f) {
          f.format_code = 1, f.num_lines = 2, f.maxlen = "\x14\x28", f.reserved = 0xEE;
-         return f.GetStringFromData();
-       },
+       }),
        Bytes("01 02 14 28 EE")},
-      {"schedule format, empty maxlen",
-       [] {
-         classSCHMSG_FORMAT f;
+      {"schedule format, empty maxlen", Encode<classSCHMSG_FORMAT>([](auto& f) {
          f.format_code = 5, f.num_lines = 2, f.reserved = 7;
-         return f.GetStringFromData();
-       },
+       }),
        Bytes("05 02 07")},
-      {"prefix", [] { return OneByte(&classSCHMSG_PREFIX::prefix_mode, 3); }, Bytes("03")},
-      {"suffix", [] { return OneByte(&classSCHMSG_SUFFIX::suffix_mode, 4); }, Bytes("04")},
-      {"delay", [] { return OneByte(&classSCHMSG_DELAY::delay, 60); }, Bytes("3C")},
+      {"prefix", Encode<classSCHMSG_PREFIX>([](auto& o) { o.prefix_mode = 3; }), Bytes("03")},
+      {"suffix", Encode<classSCHMSG_SUFFIX>([](auto& o) { o.suffix_mode = 4; }), Bytes("04")},
+      {"delay", Encode<classSCHMSG_DELAY>([](auto& o) { o.delay = 60; }), Bytes("3C")},
       // Paged text.
       {"page show, delay low byte first", [] { return Page(1, 2, 3, 300).GetStringFromData(); },
        Bytes("01 02 03 2C 01")},
       {"page show, negative delay gets high byte FF",
        [] { return Page(1, 2, 3, -300).GetStringFromData(); }, Bytes("01 02 03 D4 FF")},
-      {"page request", [] { return OneByte(&classPAGE_GET_Req::pagenum, 7); }, Bytes("07")},
+      {"page request", Encode<classPAGE_GET_Req>([](auto& o) { o.pagenum = 7; }), Bytes("07")},
       {"paged text never sized: header only", [] { return PageMsg().GetStringFromData(); },
        Bytes("01 02 03 2C 01")},
       {"paged text 2 by 4, empty texts",
@@ -190,35 +155,13 @@ TEST(MessagePayloads, EncodeDecodeAndRefuseAsLaidOut) {
        "out_of_range"
        "out_of_range"},
       // Byte fields outside 0..255.
-      {"row 256",
-       [] {
-         classTEXT_MSG m;
-         m.row = 256;
-         return m.GetStringFromData();
-       },
+      {"row 256", Encode<classTEXT_MSG>([](auto& m) { m.row = 256; }), "invalid_argument"},
+      {"row -1", Encode<classTEXT_MSG>([](auto& m) { m.row = -1; }), "invalid_argument"},
+      {"four-digit year", Encode<classSCHMSG_MSG>([](auto& m) { m.year = 2026; }),
        "invalid_argument"},
-      {"row -1",
-       [] {
-         classTEXT_MSG m;
-         m.row = -1;
-         return m.GetStringFromData();
-       },
+      {"reserved after the text", Encode<classSCHMSG_FORMAT>([](auto& f) { f.reserved = -1; }),
        "invalid_argument"},
-      {"four-digit year",
-       [] {
-         classSCHMSG_MSG m;
-         m.year = 2026;
-         return m.GetStringFromData();
-       },
-       "invalid_argument"},
-      {"reserved after the text",
-       [] {
-         classSCHMSG_FORMAT f;
-         f.reserved = -1;
-         return f.GetStringFromData();
-       },
-       "invalid_argument"},
-      {"one-byte payload", [] { return OneByte(&classTEXT_SCRSPEED::speed, 256); },
+      {"one-byte payload", Encode<classTEXT_SCRSPEED>([](auto& o) { o.speed = 256; }),
        "invalid_argument"},
       {"page number", [] { return Page(256, 0, 0, 0).GetStringFromData(); }, "invalid_argument"},
       {"paged text header",

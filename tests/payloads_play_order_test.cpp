@@ -71,13 +71,7 @@ const std::string kNoName(13, '\0');
 TEST(PlayOrderPayloads, EncodeDecodeAndRefuseAsLaidOut) {
   RunCases({
       // Orders as sent.
-      {"no entries",
-       [] {
-         classPLAY_ORDER o;
-         o.num_entries(0);
-         return o.GetStringFromData();
-       },
-       Bytes("00 00")},
+      {"no entries", Encode<classPLAY_ORDER>([](auto& o) { o.num_entries(0); }), Bytes("00 00")},
       {"one entry", [] { return OneEntry<classPLAY_ORDER>("ABC", 300, 1, 2); },
        Bytes("01 00 41 42 43 00 00 00 00 00 00 00 00 00 00 2C 01 00 00 01 00 02 00")},
       {"negative delay sent as -1", [] { return OneEntry<classPLAY_ORDER>("", -5); },
@@ -109,12 +103,7 @@ TEST(PlayOrderPayloads, EncodeDecodeAndRefuseAsLaidOut) {
        },
        Bytes("02 00") + "A" + std::string(12, '\0') + Bytes("01 00 00 00 00 00 00 00") + "B" +
            std::string(12, '\0') + Bytes("02 00 00 00 00 00 00 00")},
-      {"count above 255",
-       [] {
-         classPLAY_ORDER o;
-         o.num_entries(256);
-         return o.GetStringFromData();
-       },
+      {"count above 255", Encode<classPLAY_ORDER>([](auto& o) { o.num_entries(256); }),
        [] {
          std::string s = Bytes("00 01");
          for (int i = 0; i < 256; ++i)
@@ -179,37 +168,18 @@ TEST(PlayOrderPayloads, EncodeDecodeAndRefuseAsLaidOut) {
        [] { return ReadEntry(EntryAnswer(kNoName, "00 00 00 00 00 00 00 00"), 4); },
        "out_of_range 3 OLD 7 7 7"},
       // Small payloads.
-      {"restart",
-       [] {
-         classPLAY_RESTART r;
-         r.loopctr = 200;
-         return r.GetStringFromData();
-       },
-       Bytes("C8")},
-      {"restart counter 256",
-       [] {
-         classPLAY_RESTART r;
-         r.loopctr = 256;
-         return r.GetStringFromData();
-       },
+      {"restart", Encode<classPLAY_RESTART>([](auto& r) { r.loopctr = 200; }), Bytes("C8")},
+      {"restart counter 256", Encode<classPLAY_RESTART>([](auto& r) { r.loopctr = 256; }),
        "invalid_argument"},
       {"poll", [] { return Poll(Bytes("01 80 00 FF 05")); }, "1 128 0 255"},
       {"poll of 3 bytes changes nothing", [] { return Poll(Bytes("01 02 03")); }, "9 9 9 9"},
       {"description, empty", [] { return classPLAY_DESC_WRITE().GetStringFromData(); },
        std::string(256, '\0')},
       {"description padded to 256",
-       [] {
-         classPLAY_DESC_WRITE d;
-         d.descriptor = "AB";
-         return d.GetStringFromData();
-       },
+       Encode<classPLAY_DESC_WRITE>([](auto& d) { d.descriptor = "AB"; }),
        "AB" + std::string(254, '\0')},
       {"description longer than 256 sent whole",
-       [] {
-         classPLAY_DESC_WRITE d;
-         d.descriptor = std::string(300, 'x');
-         return d.GetStringFromData();
-       },
+       Encode<classPLAY_DESC_WRITE>([](auto& d) { d.descriptor = std::string(300, 'x'); }),
        std::string(300, 'x')},
       {"description read: bytes 0 kept",
        [] {
