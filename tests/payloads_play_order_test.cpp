@@ -56,6 +56,13 @@ std::string Poll(const std::string& sData) {
   return Show(p.play_loaded, p.playing, p.default_loaded, p.default_enabled);
 }
 
+std::string DescRead(const std::string& sData) {
+  classPLAY_DESC_READ d;
+  d.descriptor = "OLD";
+  d.GetDataFromString(sData);
+  return d.descriptor;
+}
+
 std::string Count(const std::string& sData) {
   classPLAY_COUNT_READ c;
   c.PlayCounter = 99;
@@ -78,17 +85,12 @@ TEST(PlayOrderPayloads, EncodeDecodeAndRefuseAsLaidOut) {
        Bytes("01 00") + kNoName + Bytes("FF FF FF FF 00 00 00 00")},
       {"appended: negative delay sent as -1", [] { return OneEntry<classPLAY_ORDER_APP>("", -5); },
        Bytes("01 00") + kNoName + Bytes("FF FF FF FF 00 00 00 00")},
-      {"delay above 32767", [] { return OneEntry<classPLAY_ORDER>("", 40000); },
-       Bytes("01 00") + kNoName + Bytes("40 9C 00 00 00 00 00 00")},
       {"appended: delay above 32767", [] { return OneEntry<classPLAY_ORDER_APP>("", 40000); },
        Bytes("01 00") + kNoName + Bytes("40 9C 00 00 00 00 00 00")},
       {"delay words low first", [] { return OneEntry<classPLAY_ORDER>("", 0x12345678); },
        Bytes("01 00") + kNoName + Bytes("78 56 34 12 00 00 00 00")},
       {"negative prefix, wide suffix", [] { return OneEntry<classPLAY_ORDER>("", 0, -2, 0x1234); },
        Bytes("01 00") + kNoName + Bytes("00 00 00 00 FE FF 34 12")},
-      {"13-character name fills its field",
-       [] { return OneEntry<classPLAY_ORDER>("ABCDEFGHIJKLM", 1); },
-       Bytes("01 00") + "ABCDEFGHIJKLM" + Bytes("01 00 00 00 00 00 00 00")},
       {"longer name sent whole, shifting the rest",
        [] { return OneEntry<classPLAY_ORDER>("ABCDEFGHIJKLMNO", 1); },
        Bytes("01 00") + "ABCDEFGHIJKLMNO" + Bytes("01 00 00 00 00 00 00 00")},
@@ -152,14 +154,9 @@ TEST(PlayOrderPayloads, EncodeDecodeAndRefuseAsLaidOut) {
       {"entry read back: signed numbers, negative delay kept",
        [] { return ReadEntry(EntryAnswer(kNoName, "FB FF FF FF FE FF 00 80")); },
        "true 3  -5 -2 -32768"},
-      {"entry read back: delay -1",
-       [] { return ReadEntry(EntryAnswer(kNoName, "FF FF FF FF 00 00 00 00")); }, "true 3  -1 0 0"},
       {"entry read back: name cut at its first 0",
        [] { return ReadEntry(EntryAnswer("AB\0CDEFGHIJKL"s, "00 00 00 00 00 00 00 00")); },
        "true 3 AB 0 0 0"},
-      {"entry read back: 13-character name",
-       [] { return ReadEntry(EntryAnswer("ABCDEFGHIJKLM", "00 00 00 00 00 00 00 00 99")); },
-       "true 3 ABCDEFGHIJKLM 0 0 0"},
       {"entry read back: 22 bytes change nothing",
        [] { return ReadEntry(EntryAnswer(kNoName, "10 27 00 00 01 00 02")); }, "false 3 OLD 7 7 7"},
       {"entry read back: the length check comes first",
@@ -175,37 +172,15 @@ TEST(PlayOrderPayloads, EncodeDecodeAndRefuseAsLaidOut) {
       {"poll of 3 bytes changes nothing", [] { return Poll(Bytes("01 02 03")); }, "9 9 9 9"},
       {"description, empty", [] { return classPLAY_DESC_WRITE().GetStringFromData(); },
        std::string(256, '\0')},
-      {"description padded to 256",
-       Encode<classPLAY_DESC_WRITE>([](auto& d) { d.descriptor = "AB"; }),
-       "AB" + std::string(254, '\0')},
       {"description longer than 256 sent whole",
        Encode<classPLAY_DESC_WRITE>([](auto& d) { d.descriptor = std::string(300, 'x'); }),
        std::string(300, 'x')},
-      {"description read: bytes 0 kept",
-       [] {
-         classPLAY_DESC_READ d;
-         d.GetDataFromString("AB\0CD"s);
-         return d.descriptor;
-       },
-       "AB\0CD"s},
-      {"description read: first 256 bytes",
-       [] {
-         classPLAY_DESC_READ d;
-         d.GetDataFromString(std::string(256, 'a') + "bc");
-         return d.descriptor;
-       },
+      {"description read: bytes 0 kept", [] { return DescRead("AB\0CD"s); }, "AB\0CD"s},
+      {"description read: first 256 bytes", [] { return DescRead(std::string(256, 'a') + "bc"); },
        std::string(256, 'a')},
-      {"description read: empty answer clears",
-       [] {
-         classPLAY_DESC_READ d;
-         d.descriptor = "OLD";
-         d.GetDataFromString("");
-         return d.descriptor;
-       },
-       ""},
+      {"description read: empty answer clears", [] { return DescRead(""); }, ""},
       {"play counter", [] { return Count(Bytes("34 12")); }, "4660 0"},
       {"play counter unsigned", [] { return Count(Bytes("FF FF 01")); }, "65535 0"},
       {"play counter of 1 byte", [] { return Count(Bytes("34")); }, "99 invalid_argument"},
-      {"play counter, empty answer", [] { return Count(""); }, "99 invalid_argument"},
   });
 }
