@@ -12,6 +12,8 @@
 #include "qordtcon/payloads/diag.hpp"
 #include "qordtcon/payloads/directory.hpp"
 #include "qordtcon/payloads/fields.hpp"
+#include "qordtcon/payloads/messages.hpp"
+#include "qordtcon/payloads/play_order.hpp"
 #include "qordtcon/payloads/stats.hpp"
 #include "qordtcon/payloads/variables.hpp"
 #include "qordtcon/protocol/frame.hpp"
