@@ -76,6 +76,11 @@ int main(int argc, char** argv) {
     std::cerr << "signsim: --tcp: " << e.what() << '\n';
     return kUsage;
   }
+  if (options.tcp.empty() && options.ptyLink.empty() && options.modemPtyLink.empty()) {
+    std::cerr << "signsim: --tcp: no transport left: give --tcp ADDR:PORT, --pty PATH or "
+                 "--modem-pty PATH\n";
+    return kUsage;
+  }
   for (const std::string& spec : faultSpecs) {
     try {
       options.faults.push_back(signsim::ParseFault(spec));

@@ -100,8 +100,11 @@ std::string ModemPort::Execute(std::string line) {
   std::transform(line.begin(), line.end(), line.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   line.erase(std::remove(line.begin(), line.end(), ' '), line.end());
-  if (line.rfind("AT", 0) != 0) return {};  // not a command: ignored, as a modem does
-  for (std::size_t i = 2; i < line.size();) {
+  // A command starts at "AT"; what comes before it (line noise, a frame's bytes sent
+  // while the call was down) is skipped, and a line without one is ignored.
+  const auto at = line.find("AT");
+  if (at == std::string::npos) return {};
+  for (std::size_t i = at + 2; i < line.size();) {
     const char command = line[i++];
     std::string digits;
     while (i < line.size() &&

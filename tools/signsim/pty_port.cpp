@@ -143,15 +143,19 @@ void PtyPort::ReadMaster() {
                           });
 }
 
+// The new device is made before the old one goes, so it never takes the old name, and
+// it is linked before the host is declared gone, so a host that reopens at once finds it.
 void PtyPort::Recreate() {
-  HostGone();
   ++generation_;
   reading_ = false;
   out_.Clear();
-  ::inotify_rm_watch(inotify_.native_handle(), watch_);
-  asio::error_code ignored;
-  master_.close(ignored);
+  const int oldWatch = watch_;
+  asio::posix::stream_descriptor old(std::move(master_));
   CreatePty();
+  ::inotify_rm_watch(inotify_.native_handle(), oldWatch);
+  asio::error_code ignored;
+  old.close(ignored);
+  HostGone();
 }
 
 void PtyPort::Close() {
