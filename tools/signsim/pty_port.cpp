@@ -127,20 +127,22 @@ void PtyPort::ReadMaster() {
   master_.async_read_some(asio::buffer(buffer_),
                           [this, self = shared_from_this(), gen = generation_](
                               const asio::error_code& ec, std::size_t n) {
-                            if (gen != generation_ || closed_) return;
-                            reading_ = false;
-                            // Opens and closes reported by now happened before these bytes were
-                            // read.
-                            DrainEvents();
-                            if (ec) {
-                              // No slave open (EIO): wait for the host to open it again; never spin
-                              // here.
-                              if (!SlaveOpen()) HostGone();
-                              return;
-                            }
-                            if (present_) OnBytes({buffer_.data(), n});
-                            Resume();
+                            if (gen == generation_ && !closed_) OnRead(ec, n);
                           });
+}
+
+void PtyPort::OnRead(const asio::error_code& ec, std::size_t n) {
+  reading_ = false;
+  // Opens and closes reported by now happened before these bytes were read.
+  DrainEvents();
+  if (!ec) {
+    if (present_) OnBytes({buffer_.data(), n});
+    Resume();
+  } else if (SlaveOpen()) {
+    Resume();  // the read failed while no slave was open, and the host has reopened since
+  } else {
+    HostGone();  // EIO: wait for the host to open the port again; never spin on it
+  }
 }
 
 // The new device is made before the old one goes, so it never takes the old name, and

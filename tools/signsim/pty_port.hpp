@@ -51,6 +51,7 @@ class PtyPort : public std::enable_shared_from_this<PtyPort> {
   void DrainEvents();
   void Resume();
   void ReadMaster();
+  void OnRead(const asio::error_code& ec, std::size_t n);
   bool SlaveOpen();
   void HostGone();
 
