@@ -45,6 +45,9 @@ class SignPeer {
     return SignPeer(fd);
   }
 
+  // Takes over an open descriptor (one a serial port object opened, for instance).
+  static SignPeer Adopt(int fd) { return SignPeer(fd); }
+
   SignPeer(SignPeer&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   SignPeer& operator=(SignPeer&&) = delete;
   ~SignPeer() { Close(); }

@@ -3,6 +3,9 @@
 #include <filesystem>
 #include <thread>
 
+#include <asio.hpp>
+#include <thread>
+
 #include "bytes.hpp"
 #include "sign_peer.hpp"
 #include "signsim/simulator.hpp"
@@ -47,7 +50,17 @@ TEST(SignsimSerial, AnswersEachOpeningAndComesBackAfterADrop) {
   const std::filesystem::path first = std::filesystem::read_symlink(sim.PtyPath());
 
   {
-    SignPeer host = SignPeer::Pty(sim.PtyPath());
+    // Opened as the control opens it, with its line settings.
+    asio::io_context io;
+    asio::serial_port port(io, sim.PtyPath());
+    port.set_option(asio::serial_port::baud_rate(9600));
+    port.set_option(asio::serial_port::character_size(8));
+    port.set_option(asio::serial_port::parity(asio::serial_port::parity::none));
+    port.set_option(asio::serial_port::stop_bits(asio::serial_port::stop_bits::one));
+    port.set_option(asio::serial_port::flow_control(asio::serial_port::flow_control::none));
+    // The port's own descriptor closes at once; the copy keeps the line open.
+    SignPeer host = SignPeer::Adopt(::dup(port.native_handle()));
+    port.close();
     Talk(host, {{kClockSet, kClockSetAnswer}, {kClockSet, kClockSetAnswer}});
   }
   ASSERT_TRUE(WaitCount(sim, &Counters::disconnects, 1));

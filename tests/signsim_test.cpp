@@ -346,6 +346,42 @@ TEST(SignsimProtocol, OversizedFrameIsDroppedAndTheLineRecovers) {
   EXPECT_EQ(sim.GetCounters().oversized, 1);
 }
 
+TEST(SignsimSimulator, StartSaysWhatFailed) {
+  TempDir dir;
+  dir.Write("taken", "a file, not a link");
+  signsim::Simulator first(TcpOnly());
+  first.Start();
+  const std::string busy = "127.0.0.1:" + std::to_string(first.TcpPort());
+  struct Case {
+    std::string tcp, pty, modem, text;
+  };
+  const Case cases[] = {
+      {busy, "", "", "cannot listen on " + busy + ": Address already in use"},
+      {"127.0.0.1", "", "",
+       "--tcp: '127.0.0.1' is not ADDR:PORT: give an IP address and a port "
+       "0..65535, e.g. 127.0.0.1:3001 or [::1]:3001"},
+      {"", (dir.path() / "taken").string(), "",
+       "--pty: '" + (dir.path() / "taken").string() +
+           "' exists and is not a link; not replacing it"},
+      {"", "", (dir.path() / "no/such/dir").string(),
+       "--modem-pty: cannot link '" + (dir.path() / "no/such/dir").string() +
+           "': No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    signsim::Options options;
+    options.tcp = c.tcp;
+    options.ptyLink = c.pty;
+    options.modemPtyLink = c.modem;
+    signsim::Simulator sim(options);
+    try {
+      sim.Start();
+      ADD_FAILURE() << "started: " << c.text;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(e.what(), c.text);
+    }
+  }
+}
+
 TEST(SignsimSign, ClockRunsFromWhatWasSet) {
   signsim::Simulator sim(TcpOnly());
   sim.Start();
