@@ -1,0 +1,139 @@
+#include "faults.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <stdexcept>
+#include <string>
+
+namespace signsim {
+
+namespace {
+
+enum class ValueRule { None, Required, Optional };
+
+struct KindInfo {
+  FaultKind kind;
+  std::string_view name;
+  ValueRule rule;
+  int min, max, fallback;
+  std::string_view valueHelp;  // how the value is written, for error texts
+};
+
+constexpr KindInfo kKinds[] = {
+    {FaultKind::DropAck, "drop-ack", ValueRule::None, 0, 0, 0, ""},
+    {FaultKind::Nak, "nak", ValueRule::None, 0, 0, 0, ""},
+    {FaultKind::BadBcc, "bad-bcc", ValueRule::None, 0, 0, 0, ""},
+    {FaultKind::Silent, "silent", ValueRule::None, 0, 0, 0, ""},
+    {FaultKind::ErrorReply, "error", ValueRule::Required, 0, 255, 0,
+     "error=CODE, CODE 0..255 in decimal or 0x-hex"},
+    {FaultKind::Echo, "echo", ValueRule::None, 0, 0, 0, ""},
+    {FaultKind::Delay, "delay", ValueRule::Required, 0, 600000, 0,
+     "delay=MS, MS 0..600000 milliseconds"},
+    {FaultKind::Foreign, "foreign", ValueRule::Optional, 0, 255, 2,
+     "foreign[=NODE], NODE 0..255 (default 2)"},
+    {FaultKind::DropAfter, "drop-after", ValueRule::Required, 0, 1 << 30, 0,
+     "drop-after=N, N bytes 0 or more"},
+};
+
+constexpr std::string_view kAccepted =
+    "drop-ack, nak, bad-bcc, silent, error=CODE, echo, delay=MS, foreign[=NODE], drop-after=N, "
+    "each optionally followed by :COUNT or :always";
+
+// A whole decimal number, or 0x-hex; nothing else.
+std::optional<long long> ParseNumber(std::string_view text) {
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  long long value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::invalid_argument Bad(std::string_view spec, std::string_view what) {
+  return std::invalid_argument("bad fault '" + std::string(spec) + "': " + std::string(what));
+}
+
+}  // namespace
+
+std::string_view FaultKindName(FaultKind kind) {
+  for (const KindInfo& k : kKinds) {
+    if (k.kind == kind) return k.name;
+  }
+  return "?";
+}
+
+Fault ParseFault(std::string_view spec) {
+  std::string_view head = spec;
+  std::string_view count;
+  bool hasCount = false;
+  if (const auto colon = spec.find(':'); colon != std::string_view::npos) {
+    head = spec.substr(0, colon);
+    count = spec.substr(colon + 1);
+    hasCount = true;
+  }
+  std::string_view name = head;
+  std::string_view value;
+  bool hasValue = false;
+  if (const auto eq = head.find('='); eq != std::string_view::npos) {
+    name = head.substr(0, eq);
+    value = head.substr(eq + 1);
+    hasValue = true;
+  }
+  const auto info = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                 [&](const KindInfo& k) { return k.name == name; });
+  if (info == std::end(kKinds)) {
+    throw Bad(spec,
+              "unknown kind '" + std::string(name) + "'; accepted: " + std::string(kAccepted));
+  }
+  Fault fault{info->kind, info->fallback, 1};
+  if (hasValue && info->rule == ValueRule::None) {
+    throw Bad(spec, "'" + std::string(name) + "' takes no value");
+  }
+  if (!hasValue && info->rule == ValueRule::Required) {
+    throw Bad(spec, "'" + std::string(name) + "' needs a value: " + std::string(info->valueHelp));
+  }
+  if (hasValue) {
+    const auto number = ParseNumber(value);
+    if (!number || *number < info->min || *number > info->max) {
+      throw Bad(spec,
+                "value '" + std::string(value) + "' does not fit: " + std::string(info->valueHelp));
+    }
+    fault.value = static_cast<int>(*number);
+  }
+  if (hasCount) {
+    const auto number = ParseNumber(count);
+    if (count == "always") {
+      fault.count = kAlways;
+    } else if (number && *number >= 1 && *number <= 1'000'000'000) {
+      fault.count = static_cast<int>(*number);
+    } else {
+      throw Bad(spec, "count '" + std::string(count) + "' must be a number 1 or more, or 'always'");
+    }
+  }
+  return fault;
+}
+
+void FaultSet::Add(const Fault& fault) {
+  if (fault.count == 0 || fault.count < kAlways) {
+    throw std::invalid_argument("fault count must be 1 or more, or kAlways");
+  }
+  armed_.push_back(fault);
+}
+
+bool FaultSet::Armed(FaultKind kind) const {
+  return std::any_of(armed_.begin(), armed_.end(), [&](const Fault& f) { return f.kind == kind; });
+}
+
+std::optional<Fault> FaultSet::Take(FaultKind kind) {
+  const auto it =
+      std::find_if(armed_.begin(), armed_.end(), [&](const Fault& f) { return f.kind == kind; });
+  if (it == armed_.end()) return std::nullopt;
+  const Fault taken = *it;
+  if (it->count != kAlways && --it->count == 0) armed_.erase(it);
+  return taken;
+}
+
+}  // namespace signsim

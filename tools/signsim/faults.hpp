@@ -1,0 +1,24 @@
+// The faults armed in one emulated sign: which misbehaviour comes next and how often.
+// Not thread-safe on its own; SharedSign guards it.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "signsim/simulator.hpp"
+
+namespace signsim {
+
+class FaultSet {
+ public:
+  void Add(const Fault& fault);
+  void Clear() { armed_.clear(); }
+  bool Armed(FaultKind kind) const;
+  // The oldest armed fault of this kind, used up once (an `always` fault stays armed).
+  std::optional<Fault> Take(FaultKind kind);
+
+ private:
+  std::vector<Fault> armed_;
+};
+
+}  // namespace signsim

@@ -1,0 +1,129 @@
+// signsim: the emulated sign as a program. Serves TCP, a direct-serial pty and a modem
+// pty until SIGINT or SIGTERM, then reports its counters.
+#include <pthread.h>
+
+#include <csignal>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "signsim/simulator.hpp"
+#include "tcp_server.hpp"
+
+namespace {
+
+constexpr int kUsage = 2;
+constexpr int kFailed = 1;
+
+void PrintCounters(const signsim::Counters& counters) {
+  std::cout << "signsim: counters";
+  for (const auto& [name, field] : signsim::CounterFields()) {
+    std::cout << ' ' << name << '=' << counters.*field;
+  }
+  std::cout << "\nsignsim: faults applied";
+  for (const signsim::FaultKind kind :
+       {signsim::FaultKind::DropAck, signsim::FaultKind::Nak, signsim::FaultKind::BadBcc,
+        signsim::FaultKind::Silent, signsim::FaultKind::ErrorReply, signsim::FaultKind::Echo,
+        signsim::FaultKind::Delay, signsim::FaultKind::Foreign, signsim::FaultKind::DropAfter}) {
+    const auto it = counters.faults.find(kind);
+    std::cout << ' ' << signsim::FaultKindName(kind) << '='
+              << (it == counters.faults.end() ? 0 : it->second);
+  }
+  std::cout << std::endl;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  signsim::Options options;
+  int node = options.node;
+  std::vector<std::string> faultSpecs;
+  std::string dialResult = options.dialResult;
+
+  CLI::App app{"signsim - an emulated LED message sign on TCP, a serial pty and a modem pty"};
+  app.add_option("--tcp", options.tcp, "Listen address ADDR:PORT ('' or off: no TCP)")
+      ->capture_default_str();
+  app.add_option("--pty", options.ptyLink, "Direct serial line: link the pty's device here");
+  app.add_option("--modem-pty", options.modemPtyLink, "Hayes modem: link the pty's device here");
+  app.add_option("--node", node, "This sign's node address (0..254)")
+      ->check(CLI::Range(0, 254))
+      ->capture_default_str();
+  app.add_option("--appl-name", options.applName, "Application name in the statistics (16 max)")
+      ->capture_default_str();
+  app.add_option("--dump-state", options.dumpState, "Rewrite this JSON file after every command");
+  app.add_option("--fault", faultSpecs, "KIND[=VALUE][:COUNT|:always], repeatable");
+  app.add_option("--dial-result", dialResult,
+                 "Modem answer to a dial: CONNECT, BUSY, NO CARRIER, NO DIALTONE, NO ANSWER")
+      ->capture_default_str();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::cerr << "signsim: " << e.what() << " (see signsim --help)\n";
+    return kUsage;
+  }
+
+  options.node = static_cast<std::uint8_t>(node);
+  options.dialResult = dialResult;
+  if (options.tcp == "off") options.tcp.clear();
+  try {
+    if (!options.tcp.empty()) signsim::ParseTcpEndpoint(options.tcp);
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "signsim: --tcp: " << e.what() << '\n';
+    return kUsage;
+  }
+  if (options.tcp.empty() && options.ptyLink.empty() && options.modemPtyLink.empty()) {
+    std::cerr << "signsim: --tcp: no transport left: give --tcp ADDR:PORT, --pty PATH or "
+                 "--modem-pty PATH\n";
+    return kUsage;
+  }
+  for (const std::string& spec : faultSpecs) {
+    try {
+      options.faults.push_back(signsim::ParseFault(spec));
+    } catch (const std::invalid_argument& e) {
+      std::cerr << "signsim: --fault: " << e.what() << '\n';
+      return kUsage;
+    }
+  }
+
+  // Blocked before the simulator's thread starts, so that only sigwait sees them.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  std::optional<signsim::Simulator> simulator;
+  try {
+    simulator.emplace(options);
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "signsim: --dial-result: " << e.what() << '\n';
+    return kUsage;
+  }
+  try {
+    simulator->Start();
+  } catch (const std::exception& e) {
+    std::cerr << "signsim: " << e.what() << '\n';
+    return kFailed;
+  }
+  if (!options.tcp.empty()) {
+    const auto endpoint = signsim::ParseTcpEndpoint(options.tcp);
+    std::cout << "signsim: tcp " << endpoint.address().to_string() << ':' << simulator->TcpPort()
+              << '\n';
+  }
+  if (!options.ptyLink.empty()) std::cout << "signsim: serial " << simulator->PtyPath() << '\n';
+  if (!options.modemPtyLink.empty()) {
+    std::cout << "signsim: modem " << simulator->ModemPtyPath() << '\n';
+  }
+  std::cout << std::flush;
+
+  int signal = 0;
+  sigwait(&stopSignals, &signal);
+  simulator->Stop();
+  PrintCounters(simulator->GetCounters());
+  return 0;
+}

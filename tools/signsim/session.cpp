@@ -1,0 +1,226 @@
+#include "session.hpp"
+
+#include <qordtcon/payloads/fields.hpp>
+#include <qordtcon/protocol/frame.hpp>
+
+namespace signsim {
+
+using qordtcon::ACK;
+using qordtcon::DLE;
+using qordtcon::ENQ;
+using qordtcon::ETX;
+using qordtcon::NAK;
+using qordtcon::STX;
+
+void Session::Receive(std::string_view bytes) {
+  if (dropped_ || bytes.empty()) return;
+  echoArmed_ = sign_.FaultArmed(FaultKind::Echo);
+  if (!dropBudget_) {
+    if (const auto fault = sign_.TakeFault(FaultKind::DropAfter)) dropBudget_ = fault->value;
+  }
+  for (const char c : bytes) {
+    if (dropBudget_ == 0) break;
+    Step(c);
+    if (dropBudget_) --*dropBudget_;
+  }
+  Flush();
+  if (dropBudget_ == 0) {
+    dropped_ = true;
+    line_.Drop();
+  }
+}
+
+void Session::Echo(char c) {
+  if (echoPeriod_ || echoArmed_) out_ += c;
+}
+
+void Session::Step(char c) {
+  switch (state_) {
+    case State::Idle:
+      // A DLE is echoed with the byte after it: a frame start first decides whether
+      // the new frame's period echoes.
+      if (c == DLE) {
+        state_ = State::IdleDle;
+      } else {
+        Echo(c);
+      }
+      return;
+    case State::IdleDle:
+      state_ = State::Idle;
+      if (c == STX) {
+        BeginFrame();
+        frame_ = {DLE, STX};
+        state_ = State::Frame;
+      }
+      Echo(DLE);
+      Echo(c);
+      if (c == ACK) sign_.Count(&Counters::hostAcks);
+      if (c == NAK) sign_.Count(&Counters::hostNaks);
+      if (c == ENQ) state_ = State::EnqNode;
+      return;
+    case State::EnqNode:
+      Echo(c);
+      enqNode_ = static_cast<std::uint8_t>(c);
+      state_ = State::EnqBcc;
+      return;
+    case State::EnqBcc:
+      Echo(c);
+      state_ = State::Idle;
+      HandleInquiry(enqNode_, static_cast<std::uint8_t>(c));
+      return;
+    case State::Frame:
+    case State::FrameDle:
+    case State::FrameBcc:
+      break;
+  }
+  Echo(c);
+  frame_ += c;
+  if (frame_.size() > kMaxFrame) {
+    sign_.Count(&Counters::oversized);
+    frame_.clear();
+    state_ = State::Idle;
+    return;
+  }
+  if (state_ == State::FrameBcc) {
+    state_ = State::Idle;
+    HandleFrame();
+  } else if (state_ == State::FrameDle) {
+    if (c == ETX) {
+      state_ = State::FrameBcc;
+    } else if (c == STX) {
+      frame_ = {DLE, STX};  // a new frame cuts the unfinished one short
+      state_ = State::Frame;
+    } else {
+      state_ = State::Frame;
+    }
+  } else if (c == DLE) {
+    state_ = State::FrameDle;
+  }
+}
+
+void Session::BeginFrame() {
+  echoPeriod_ = sign_.TakeFault(FaultKind::Echo).has_value();
+  silentPeriod_ = false;
+}
+
+void Session::HandleFrame() {
+  const std::string frame = qordtcon::UnstuffFrame(frame_);
+  frame_.clear();
+  // DLE STX, seven header bytes, DLE ETX, BCC at the least.
+  if (frame.size() < 12) return;
+  const std::string_view body(frame.data() + 2, frame.size() - 5);
+  qordtcon::ByteReader header(body);
+  const std::uint8_t dst = header.Byte();
+  header.Skip(1);  // SRC
+  const std::uint8_t cmd = header.Byte();
+  const std::uint8_t sts = header.Byte();
+  const auto number = static_cast<std::uint16_t>(header.UnsignedWord());
+  const std::uint8_t fnc = header.Byte();
+  const std::string_view data = body.substr(7);
+
+  const bool broadcast = dst == qordtcon::kBroadcastNode;
+  if (dst != sign_.Node() && !broadcast) {
+    sign_.Count(&Counters::otherNode);
+    return;
+  }
+  sign_.Count(&Counters::frames);
+  sign_.RecordFrame(frame);
+  if (!broadcast && sign_.TakeFault(FaultKind::Silent)) {
+    silentPeriod_ = true;
+    lastAnswered_ = false;
+    return;
+  }
+  const bool newBcc = sts == qordtcon::kStsNewBcc;
+  if (qordtcon::ReceiverBcc(body, newBcc) != static_cast<std::uint8_t>(frame.back())) {
+    sign_.Count(&Counters::badBcc);
+    if (broadcast) return;
+    out_ += {DLE, NAK};
+    sign_.Count(&Counters::naks);
+    lastAnswered_ = false;
+    return;
+  }
+  if (broadcast) {
+    sign_.Count(&Counters::broadcasts);
+    sign_.Execute(cmd, fnc, data);
+    return;
+  }
+  if (sign_.TakeFault(FaultKind::DropAck)) {
+    lastAnswered_ = false;
+    return;
+  }
+  if (sign_.TakeFault(FaultKind::Nak)) {
+    out_ += {DLE, NAK};
+    sign_.Count(&Counters::naks);
+    lastAnswered_ = false;
+    return;
+  }
+  if (last_ && last_->number == number && last_->cmd == cmd && last_->fnc == fnc) {
+    // The host missed the answer and sent the same transaction again.
+    sign_.Count(&Counters::repeats);
+    Answer(last_->replyBody, newBcc);
+    return;
+  }
+  Reply reply;
+  if (const auto fault = sign_.TakeFault(FaultKind::ErrorReply)) {
+    reply = Reply::Error(static_cast<std::uint8_t>(fault->value));
+  } else {
+    reply = sign_.Execute(cmd, fnc, data);
+  }
+  qordtcon::ByteWriter replyBody;
+  replyBody.Byte(0).Byte(sign_.Node()).Byte(reply.ok ? qordtcon::kReplyOk : qordtcon::kReplyError);
+  replyBody.Byte(sts).Word(number).Byte(reply.ok ? fnc : reply.code).Text(reply.data);
+  last_ = Transaction{number, cmd, fnc, std::move(replyBody).str()};
+  Answer(last_->replyBody, newBcc);
+}
+
+void Session::Answer(const std::string& replyBody, bool newBcc) {
+  out_ += {DLE, ACK};
+  sign_.Count(&Counters::acks);
+  lastAnswered_ = true;
+  const auto delay = sign_.TakeFault(FaultKind::Delay);
+  std::string reply;
+  if (const auto foreign = sign_.TakeFault(FaultKind::Foreign)) {
+    std::string body = replyBody;
+    body[0] = static_cast<char>(foreign->value);
+    reply += ReplyFrame(body, newBcc, false);
+  }
+  reply += ReplyFrame(replyBody, newBcc, sign_.TakeFault(FaultKind::BadBcc).has_value());
+  sign_.Count(&Counters::replies);
+  if (delay) {
+    Flush();
+    line_.Send(std::move(reply), std::chrono::milliseconds(delay->value));
+  } else {
+    out_ += reply;
+  }
+}
+
+std::string Session::ReplyFrame(std::string_view body, bool newBcc, bool corrupt) const {
+  const std::string stuffed = qordtcon::StuffBody(body);
+  std::uint8_t bcc = qordtcon::SenderBcc(stuffed, newBcc);
+  if (corrupt) bcc ^= 0xFF;
+  std::string frame{DLE, STX};
+  frame += stuffed;
+  frame += {DLE, ETX, static_cast<char>(bcc)};
+  return frame;
+}
+
+void Session::HandleInquiry(std::uint8_t node, std::uint8_t bcc) {
+  if (node != sign_.Node()) return;
+  // The inquiry carries no status byte: either block check method will do.
+  const char nodeByte = static_cast<char>(node);
+  if (bcc != qordtcon::ReceiverBcc({&nodeByte, 1}, false) &&
+      bcc != qordtcon::ReceiverBcc({&nodeByte, 1}, true)) {
+    return;
+  }
+  sign_.Count(&Counters::inquiries);
+  if (silentPeriod_) return;
+  out_ += {DLE, lastAnswered_ ? ACK : NAK};
+}
+
+void Session::Flush() {
+  if (out_.empty()) return;
+  line_.Send(std::move(out_), std::chrono::milliseconds(0));
+  out_.clear();
+}
+
+}  // namespace signsim

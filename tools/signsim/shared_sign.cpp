@@ -1,0 +1,178 @@
+#include "shared_sign.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace signsim {
+
+namespace {
+
+constexpr std::size_t kFramesKept = 4096;
+
+constexpr std::array<std::string_view, 5> kDialResults = {"CONNECT", "BUSY", "NO CARRIER",
+                                                          "NO DIALTONE", "NO ANSWER"};
+
+constexpr FaultKind kAllKinds[] = {FaultKind::DropAck, FaultKind::Nak,        FaultKind::BadBcc,
+                                   FaultKind::Silent,  FaultKind::ErrorReply, FaultKind::Echo,
+                                   FaultKind::Delay,   FaultKind::Foreign,    FaultKind::DropAfter};
+
+nlohmann::json CountersJson(const Counters& c) {
+  nlohmann::json out = nlohmann::json::object();
+  for (const auto& [name, field] : CounterFields())
+    out[name] = c.*field;
+  nlohmann::json faults = nlohmann::json::object();
+  for (const FaultKind kind : kAllKinds) {
+    const auto it = c.faults.find(kind);
+    faults[std::string(FaultKindName(kind))] = it == c.faults.end() ? 0 : it->second;
+  }
+  out["faults"] = std::move(faults);
+  return out;
+}
+
+}  // namespace
+
+const std::vector<std::pair<const char*, int Counters::*>>& CounterFields() {
+  static const std::vector<std::pair<const char*, int Counters::*>> fields = {
+      {"frames", &Counters::frames},
+      {"acks", &Counters::acks},
+      {"naks", &Counters::naks},
+      {"inquiries", &Counters::inquiries},
+      {"executed", &Counters::executed},
+      {"repeats", &Counters::repeats},
+      {"broadcasts", &Counters::broadcasts},
+      {"otherNode", &Counters::otherNode},
+      {"hostAcks", &Counters::hostAcks},
+      {"hostNaks", &Counters::hostNaks},
+      {"connections", &Counters::connections},
+      {"dials", &Counters::dials},
+      {"connects", &Counters::connects},
+      {"hangups", &Counters::hangups},
+      {"disconnects", &Counters::disconnects},
+      {"badBcc", &Counters::badBcc},
+      {"replies", &Counters::replies},
+      {"oversized", &Counters::oversized},
+  };
+  return fields;
+}
+
+SharedSign::SharedSign(const Options& options)
+    : node_(options.node), dumpPath_(options.dumpState), sign_(options, counters_) {
+  for (const Fault& fault : options.faults)
+    faults_.Add(fault);
+  SetDialResult(options.dialResult);
+  std::lock_guard lock(mutex_);
+  DumpLocked();
+}
+
+void SharedSign::AddFault(const Fault& fault) {
+  std::lock_guard lock(mutex_);
+  faults_.Add(fault);
+}
+
+void SharedSign::ClearFaults() {
+  std::lock_guard lock(mutex_);
+  faults_.Clear();
+}
+
+bool SharedSign::FaultArmed(FaultKind kind) const {
+  std::lock_guard lock(mutex_);
+  return faults_.Armed(kind);
+}
+
+std::optional<Fault> SharedSign::TakeFault(FaultKind kind) {
+  std::lock_guard lock(mutex_);
+  auto fault = faults_.Take(kind);
+  if (fault) {
+    ++counters_.faults[kind];
+    Changed();
+  }
+  return fault;
+}
+
+void SharedSign::Count(int Counters::*counter) {
+  std::lock_guard lock(mutex_);
+  ++(counters_.*counter);
+  Changed();
+}
+
+Counters SharedSign::GetCounters() const {
+  std::lock_guard lock(mutex_);
+  return counters_;
+}
+
+bool SharedSign::WaitFor(const std::function<bool(const Counters&)>& pred,
+                         std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return pred(counters_); });
+}
+
+void SharedSign::RecordFrame(std::string frame) {
+  std::lock_guard lock(mutex_);
+  frames_.push_back(std::move(frame));
+  if (frames_.size() > kFramesKept) frames_.pop_front();
+}
+
+std::vector<std::string> SharedSign::ReceivedFrames() const {
+  std::lock_guard lock(mutex_);
+  return {frames_.begin(), frames_.end()};
+}
+
+Reply SharedSign::Execute(std::uint8_t cmd, std::uint8_t fnc, std::string_view data) {
+  std::lock_guard lock(mutex_);
+  Reply reply = sign_.Execute(cmd, fnc, data);
+  if (reply.ok) {
+    ++counters_.executed;
+    DumpLocked();
+    Changed();
+  }
+  return reply;
+}
+
+void SharedSign::SetDialResult(std::string result) {
+  std::transform(result.begin(), result.end(), result.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  if (std::find(kDialResults.begin(), kDialResults.end(), result) == kDialResults.end()) {
+    throw std::invalid_argument("'" + result +
+                                "' is not a dial result: use CONNECT, BUSY, NO CARRIER, "
+                                "NO DIALTONE or NO ANSWER");
+  }
+  std::lock_guard lock(mutex_);
+  dialResult_ = std::move(result);
+}
+
+std::string SharedSign::DialResult() const {
+  std::lock_guard lock(mutex_);
+  return dialResult_;
+}
+
+nlohmann::json SharedSign::State() const {
+  std::lock_guard lock(mutex_);
+  return StateLocked();
+}
+
+nlohmann::json SharedSign::StateLocked() const {
+  nlohmann::json state = sign_.State();
+  state["counters"] = CountersJson(counters_);
+  return state;
+}
+
+// Written to a temporary file and renamed, so a reader never sees half a dump.
+void SharedSign::DumpLocked() const {
+  if (dumpPath_.empty()) return;
+  const std::string text =
+      StateLocked().dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  const std::string temp = dumpPath_ + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) return;
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, dumpPath_, ec);
+}
+
+}  // namespace signsim

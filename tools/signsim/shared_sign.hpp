@@ -1,0 +1,66 @@
+// Everything the connections of one emulated sign share: the sign's state and command
+// table, its counters, the armed faults, the frames received and the dial result.
+// Sessions run on the simulator's I/O thread, tests read from theirs: every member
+// locks, and every change wakes WaitFor.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "faults.hpp"
+#include "sign.hpp"
+#include "signsim/simulator.hpp"
+
+namespace signsim {
+
+class SharedSign {
+ public:
+  explicit SharedSign(const Options& options);
+
+  std::uint8_t Node() const { return node_; }
+
+  void AddFault(const Fault& fault);
+  void ClearFaults();
+  bool FaultArmed(FaultKind kind) const;
+  // Uses up one application of the oldest armed fault of this kind and counts it.
+  std::optional<Fault> TakeFault(FaultKind kind);
+
+  void Count(int Counters::*counter);
+  Counters GetCounters() const;
+  bool WaitFor(const std::function<bool(const Counters&)>& pred,
+               std::chrono::milliseconds timeout) const;
+
+  void RecordFrame(std::string frame);
+  std::vector<std::string> ReceivedFrames() const;
+
+  // Runs a command; a success counts as executed and rewrites the state dump.
+  Reply Execute(std::uint8_t cmd, std::uint8_t fnc, std::string_view data);
+
+  void SetDialResult(std::string result);  // std::invalid_argument for an unknown result
+  std::string DialResult() const;
+
+  nlohmann::json State() const;
+
+ private:
+  nlohmann::json StateLocked() const;
+  void DumpLocked() const;
+  void Changed() { changed_.notify_all(); }
+
+  const std::uint8_t node_;
+  const std::string dumpPath_;
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  Counters counters_;
+  Sign sign_;  // after counters_: it reads them for the statistics record
+  FaultSet faults_;
+  std::deque<std::string> frames_;
+  std::string dialResult_;
+};
+
+}  // namespace signsim

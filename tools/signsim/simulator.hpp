@@ -1,0 +1,108 @@
+// signsim, the emulated sign: a sign that answers the control's frames on TCP, on a
+// pseudo-terminal (a direct serial line) and behind an emulated Hayes modem on a
+// pseudo-terminal, keeps real state, and misbehaves on cue. Tests start one in-process
+// (`127.0.0.1` port 0); the `signsim` program wraps the same class.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace signsim {
+
+// Misbehaviour on cue. Frame faults (all but Echo and DropAfter) apply to the next
+// frames addressed to this sign; Echo is a property of the line; DropAfter cuts the
+// next connection that receives bytes.
+enum class FaultKind { DropAck, Nak, BadBcc, Silent, ErrorReply, Echo, Delay, Foreign, DropAfter };
+inline constexpr int kAlways = -1;
+struct Fault {
+  FaultKind kind;
+  int value = 0;  // error code, delay in ms, foreign node, byte budget
+  int count = 1;  // frames it applies to, or kAlways
+};
+
+// Parses KIND[=VALUE][:COUNT|:always]; throws std::invalid_argument with a text that
+// says what was wrong and what is accepted.
+Fault ParseFault(std::string_view spec);
+// The spelling of a kind in fault specs, dumps and reports ("drop-ack").
+std::string_view FaultKindName(FaultKind kind);
+
+struct Options {
+  std::string tcp = "127.0.0.1:3001";  // "" = no TCP; port 0 = ephemeral
+  std::string ptyLink;                 // "" = no direct-serial pty
+  std::string modemPtyLink;            // "" = no modem pty
+  std::uint8_t node = 1;
+  std::string applName = "SIGNSIM";  // statistics appl_name
+  std::string dumpState;             // "" = no dump
+  std::string dialResult = "CONNECT";
+  std::vector<Fault> faults;
+  std::string serialNumber = "SIM000001";
+  std::chrono::milliseconds guardTime{1000};  // modem escape guard time around "+++"
+};
+
+struct Counters {
+  int frames = 0;       // frames addressed to this sign or to all signs
+  int acks = 0;         // DLE ACK sent for a frame
+  int naks = 0;         // DLE NAK sent for a frame (bad BCC or the nak fault)
+  int inquiries = 0;    // DLE ENQ for this sign
+  int executed = 0;     // commands carried out
+  int repeats = 0;      // repeated transaction numbers answered again
+  int broadcasts = 0;   // frames for all signs
+  int otherNode = 0;    // frames for other signs, ignored
+  int hostAcks = 0;     // DLE ACK from the host
+  int hostNaks = 0;     // DLE NAK from the host
+  int connections = 0;  // TCP accepts and pty opens by the host
+  int dials = 0;        // modem dial commands
+  int connects = 0;     // modem dials answered CONNECT
+  int hangups = 0;      // modem calls ended (ATH, host closed the port, carrier dropped)
+  int disconnects = 0;  // host connections that ended
+  int badBcc = 0;       // frames whose block check was wrong
+  int replies = 0;      // reply frames sent
+  int oversized = 0;    // frames dropped for exceeding the frame bound
+  std::map<FaultKind, int> faults;  // applications per fault kind
+};
+
+// Each counter with its name, in report order (dumps, the program's exit report).
+const std::vector<std::pair<const char*, int Counters::*>>& CounterFields();
+
+class Simulator {
+ public:
+  explicit Simulator(Options options);
+  ~Simulator();  // Stop()
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  void Start();  // throws std::runtime_error naming what failed
+  void Stop();
+
+  std::uint16_t TcpPort() const;
+  std::string PtyPath() const;       // path the host opens (the link)
+  std::string ModemPtyPath() const;  // path the host opens (the link)
+
+  void AddFault(Fault fault);
+  void ClearFaults();
+  // One of CONNECT, BUSY, NO CARRIER, NO DIALTONE, NO ANSWER; else std::invalid_argument.
+  void SetDialResult(std::string result);
+
+  Counters GetCounters() const;
+  // Blocks until pred(counters) holds or the timeout passes; woken by every change.
+  bool WaitFor(const std::function<bool(const Counters&)>& pred,
+               std::chrono::milliseconds timeout) const;
+  nlohmann::json State() const;  // what --dump-state writes (state + counters)
+  // Frames (unstuffed, whole) received for this sign or for all signs, oldest first;
+  // the most recent 4096 are kept.
+  std::vector<std::string> ReceivedFrames() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace signsim
