@@ -34,7 +34,8 @@ double Median(std::vector<double> v) {
 double CpuSeconds() {
   rusage ru{};
   getrusage(RUSAGE_THREAD, &ru);
-  return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+  return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
+         (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
 // A loopback peer that answers every `request` bytes with `answer` bytes at once.
@@ -162,9 +163,10 @@ int main(int argc, char** argv) {
   }
   const double t = Median(transaction);
   const double floor = 2.0 + Median(roundTrip);
-  std::printf("transaction latency  median %.3f ms over %d, floor %.3f ms (2 ms + raw %.3f ms)"
-              "  ratio %.3f (goal <= 1.10)\n",
-              t, count, floor, floor - 2.0, t / floor);
+  std::printf(
+      "transaction latency  median %.3f ms over %d, floor %.3f ms (2 ms + raw %.3f ms)"
+      "  ratio %.3f (goal <= 1.10)\n",
+      t, count, floor, floor - 2.0, t / floor);
 
   // A silent sign: one attempt that waits out a 5 s read.
   sim.AddFault({signsim::FaultKind::Silent, 0, signsim::kAlways});
@@ -176,9 +178,10 @@ int main(int argc, char** argv) {
   control.Transact(0, 1);
   const double wall = duration<double>(steady_clock::now() - wallStart).count();
   const double cpu = CpuSeconds() - cpuStart;
-  std::printf("waiting for a silent sign  %.2f s wall, %.4f s CPU  = %.3f %% of a core"
-              " (goal <= 1 %%)\n",
-              wall, cpu, 100.0 * cpu / wall);
+  std::printf(
+      "waiting for a silent sign  %.2f s wall, %.4f s CPU  = %.3f %% of a core"
+      " (goal <= 1 %%)\n",
+      wall, cpu, 100.0 * cpu / wall);
   sim.Stop();
   std::filesystem::remove_all(dir);
   return 0;

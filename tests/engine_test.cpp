@@ -46,10 +46,18 @@ TEST(Transaction, FailurePathsWithTheirTexts) {
        "Display has sent NAK for CMD:[0] FNC:[0]",
        4,
        0},
-      {"refused once", {{FaultKind::Nak, 0, 1}}, true, "Display has sent NAK for CMD:[0] FNC:[0]",
-       2, 0},
-      {"corrupt reply", {{FaultKind::BadBcc, 0, kAlways}}, false,
-       "Xmit Error - Checksum Failed for CMD:[0] - FNC:[0] ", 4, 0},
+      {"refused once",
+       {{FaultKind::Nak, 0, 1}},
+       true,
+       "Display has sent NAK for CMD:[0] FNC:[0]",
+       2,
+       0},
+      {"corrupt reply",
+       {{FaultKind::BadBcc, 0, kAlways}},
+       false,
+       "Xmit Error - Checksum Failed for CMD:[0] - FNC:[0] ",
+       4,
+       0},
       {"error report",
        {{FaultKind::ErrorReply, 0xF9, kAlways}},
        false,
@@ -64,7 +72,8 @@ TEST(Transaction, FailurePathsWithTheirTexts) {
   for (const Case& c : cases) {
     SignRig rig;
     ASSERT_TRUE(rig.Open(rig.Tcp())) << rig.link->ErrorMessage;
-    for (const Fault& f : c.faults) rig.sim->AddFault(f);
+    for (const Fault& f : c.faults)
+      rig.sim->AddFault(f);
     rig.events.clear();
     EXPECT_EQ(rig.Transact(0, 0, kClock), c.result) << c.name;
     EXPECT_EQ(rig.link->ErrorMessage, c.message) << c.name;
@@ -134,12 +143,15 @@ TEST(Transaction, CommandTwoFiftyFiveSendsOnlyThePrefix) {
 TEST(Transaction, EveryChannelCarriesTheClock) {
   for (const char* channel : {"tcp", "serial", "modem"}) {
     signsim::Options options;
-    options.ptyLink = (std::filesystem::temp_directory_path() / ("qordtcon-pty-" +
-                       std::to_string(::getpid()))).string();
+    options.ptyLink =
+        (std::filesystem::temp_directory_path() / ("qordtcon-pty-" + std::to_string(::getpid())))
+            .string();
     options.modemPtyLink = options.ptyLink + "-modem";
     SignRig rig(options);
     const std::string name = channel;
-    ASSERT_TRUE(rig.Open(name == "tcp" ? rig.Tcp() : name == "serial" ? rig.Serial() : rig.Modem()))
+    ASSERT_TRUE(rig.Open(name == "tcp"      ? rig.Tcp()
+                         : name == "serial" ? rig.Serial()
+                                            : rig.Modem()))
         << channel << ": " << rig.link->ErrorMessage;
     ASSERT_TRUE(rig.Transact(0, 0, kClock)) << channel << ": " << rig.link->ErrorMessage;
     ASSERT_TRUE(rig.Transact(0, 1)) << channel << ": " << rig.link->ErrorMessage;
@@ -156,8 +168,9 @@ TEST(Transaction, EveryChannelCarriesTheClock) {
 TEST(Transaction, UserAbortFromAnotherThreadEndsTheWait) {
   for (const bool serial : {false, true}) {
     signsim::Options options;
-    options.ptyLink = (std::filesystem::temp_directory_path() /
-                       ("qordtcon-abort-" + std::to_string(::getpid()))).string();
+    options.ptyLink =
+        (std::filesystem::temp_directory_path() / ("qordtcon-abort-" + std::to_string(::getpid())))
+            .string();
     SignRig rig(options, 20000);
     ASSERT_TRUE(rig.Open(serial ? rig.Serial() : rig.Tcp()));
     rig.sim->AddFault({FaultKind::Silent, 0, kAlways});
@@ -180,17 +193,27 @@ TEST(Transaction, DroppedConnectionIsReopenedByTheNextTransaction) {
   SignRig rig;
   ASSERT_TRUE(rig.Open(rig.Tcp()));
   ASSERT_TRUE(rig.Transact(0, 0, kClock));
-  rig.sim->AddFault({FaultKind::DropAfter, 3, 1});
-  EXPECT_FALSE(rig.Transact(0, 1));
+  // The sign hangs up right after our acknowledge of the next reply (a 12-byte clock
+  // read and DLE ACK): that transaction succeeds, the one after it finds the link down.
+  rig.sim->AddFault({FaultKind::DropAfter, 14, 1});
+  ASSERT_TRUE(rig.Transact(0, 1)) << rig.link->ErrorMessage;
+  ASSERT_TRUE(rig.sim->WaitFor([](const auto& c) { return c.disconnects == 1; }, 2000ms));
+  rig.events.clear();
   EXPECT_TRUE(rig.Transact(0, 1)) << rig.link->ErrorMessage;
   EXPECT_EQ(rig.sim->GetCounters().connections, 2);
-  EXPECT_FALSE(Only(rig.events, "Trying to reconnect...").empty());
+  EXPECT_EQ(Only(rig.events, "Trying to reconnect..."),
+            std::vector<std::string>{"Trying to reconnect..."});
+  // A drop in the middle of a transaction is mended between its attempts.
+  rig.sim->AddFault({FaultKind::DropAfter, 3, 1});
+  EXPECT_TRUE(rig.Transact(0, 1)) << rig.link->ErrorMessage;
+  EXPECT_EQ(rig.sim->GetCounters().connections, 3);
 }
 
 TEST(ConnectionManager, EachBranchOfOpening) {
   signsim::Options options;
-  options.ptyLink = (std::filesystem::temp_directory_path() /
-                     ("qordtcon-open-" + std::to_string(::getpid()))).string();
+  options.ptyLink =
+      (std::filesystem::temp_directory_path() / ("qordtcon-open-" + std::to_string(::getpid())))
+          .string();
   options.modemPtyLink = options.ptyLink + "-modem";
   SignRig rig(options);
   RawTcpPeer unused;  // a port that is sure to refuse once closed below
@@ -213,8 +236,8 @@ TEST(ConnectionManager, EachBranchOfOpening) {
          cm.CommPort = refusedPort;
          return cm;
        },
-       [] { SignRig::Set("ConnectTimeOut", "1000"); },
-       false, "Could not open Network Connection - 127.0.0.1"},
+       [] { SignRig::Set("ConnectTimeOut", "1000"); }, false,
+       "Could not open Network Connection - 127.0.0.1"},
       {"network canceled", [&] { return rig.Tcp(); }, [&] { rig.vars.Cancel = true; }, false,
        "User Canceled"},
       {"direct", [&] { return rig.Serial(); }, [] {}, true, "Could not open Direct Connection "},

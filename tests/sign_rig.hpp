@@ -29,7 +29,9 @@ struct SignRig {
       events.push_back("sent " + std::to_string(tn) + " " + std::to_string(retry));
     };
     engine->OnStatus = [this](const std::string& text) { events.push_back(text); };
-    engine->OnDisconnect = [this](const std::string& text) { events.push_back("disconnect " + text); };
+    engine->OnDisconnect = [this](const std::string& text) {
+      events.push_back("disconnect " + text);
+    };
     link->OnStatus = [this](const std::string& text) { events.push_back(text); };
   }
 
