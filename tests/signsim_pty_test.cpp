@@ -137,19 +137,24 @@ TEST(SignsimModem, EscapeAfterTheGuardTimeThenHangUp) {
   signsim::Options options;
   options.tcp.clear();
   options.modemPtyLink = (dir.path() / "modem.tty").string();
-  options.guardTime = 200ms;
+  options.guardTime = 500ms;
   signsim::Simulator sim(options);
   sim.Start();
   SignPeer host = SignPeer::Pty(sim.ModemPtyPath());
   Talk(host, {{"ATE0\r", "ATE0\r\r\nOK\r\n"},
               {"ATD1\r", "\r\nCONNECT 9600\r\n"},
               {kClockSet, kClockSetAnswer}});
+  // "+++" right behind other data is data: once the guard time has passed, the sign
+  // (not the modem) answers the inquiry.
+  host.Write("+++");
+  std::this_thread::sleep_for(700ms);
+  Talk(host, {{Inquiry(1), Bytes("10 06")}});
   // The escape needs a quiet line for the guard time before "+++"; the modem answers
   // once the guard time after it has passed too.
-  std::this_thread::sleep_for(400ms);
+  std::this_thread::sleep_for(700ms);
   Talk(host,
        {{"+++", "\r\nOK\r\n"}, {"ATO\r", "\r\nCONNECT 9600\r\n"}, {kClockSet, kClockSetAnswer}});
-  std::this_thread::sleep_for(400ms);
+  std::this_thread::sleep_for(700ms);
   Talk(host, {{"+++", "\r\nOK\r\n"}, {"ATH\r", "\r\nOK\r\n"}, {"ATO\r", "\r\nNO CARRIER\r\n"}});
   EXPECT_EQ(sim.GetCounters().hangups, 1);
   EXPECT_EQ(sim.GetCounters().repeats, 1);
