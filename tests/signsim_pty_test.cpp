@@ -38,14 +38,19 @@ void Talk(SignPeer& host, const std::vector<Step>& steps) {
   }
 }
 
+// A sign on a pty only: the direct line or the modem, linked in `dir`.
+signsim::Options PtyOnly(const TempDir& dir, bool modem) {
+  signsim::Options options;
+  options.tcp.clear();
+  (modem ? options.modemPtyLink : options.ptyLink) = (dir.path() / "sign.tty").string();
+  return options;
+}
+
 }  // namespace
 
 TEST(SignsimSerial, AnswersEachOpeningAndComesBackAfterADrop) {
   TempDir dir;
-  signsim::Options options;
-  options.tcp.clear();
-  options.ptyLink = (dir.path() / "sign.tty").string();
-  signsim::Simulator sim(options);
+  signsim::Simulator sim(PtyOnly(dir, false));
   sim.Start();
   const std::filesystem::path first = std::filesystem::read_symlink(sim.PtyPath());
 
@@ -88,10 +93,7 @@ TEST(SignsimSerial, AnswersEachOpeningAndComesBackAfterADrop) {
 
 TEST(SignsimModem, DialsConnectsAndHangsUpWhenThePortCloses) {
   TempDir dir;
-  signsim::Options options;
-  options.tcp.clear();
-  options.modemPtyLink = (dir.path() / "modem.tty").string();
-  signsim::Simulator sim(options);
+  signsim::Simulator sim(PtyOnly(dir, true));
   sim.Start();
   {
     SignPeer host = SignPeer::Pty(sim.ModemPtyPath());
@@ -134,9 +136,7 @@ TEST(SignsimModem, DialsConnectsAndHangsUpWhenThePortCloses) {
 
 TEST(SignsimModem, EscapeAfterTheGuardTimeThenHangUp) {
   TempDir dir;
-  signsim::Options options;
-  options.tcp.clear();
-  options.modemPtyLink = (dir.path() / "modem.tty").string();
+  signsim::Options options = PtyOnly(dir, true);
   options.guardTime = 500ms;
   signsim::Simulator sim(options);
   sim.Start();
