@@ -194,11 +194,12 @@ TEST(Transaction, DroppedConnectionIsReopenedByTheNextTransaction) {
   ASSERT_TRUE(rig.Open(rig.Tcp()));
   ASSERT_TRUE(rig.Transact(0, 0, kClock));
   // The sign hangs up right after our acknowledge of the next reply (a 12-byte clock
-  // read and DLE ACK): that transaction succeeds, the one after it finds the link down.
+  // read and DLE ACK): that transaction succeeds; the link is mended as soon as the
+  // hang-up is seen, at the latest by the next transaction.
+  rig.events.clear();
   rig.sim->AddFault({FaultKind::DropAfter, 14, 1});
   ASSERT_TRUE(rig.Transact(0, 1)) << rig.link->ErrorMessage;
   ASSERT_TRUE(rig.sim->WaitFor([](const auto& c) { return c.disconnects == 1; }, 2000ms));
-  rig.events.clear();
   EXPECT_TRUE(rig.Transact(0, 1)) << rig.link->ErrorMessage;
   EXPECT_EQ(rig.sim->GetCounters().connections, 2);
   EXPECT_EQ(Only(rig.events, "Trying to reconnect..."),

@@ -1,71 +1,45 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "bytes.hpp"
 #include "run_command.hpp"
 #include "sign_peer.hpp"
 #include "temp_dir.hpp"
 
-extern char** environ;
-
 namespace {
 
 const std::string kSignsim = SIGNSIM_PATH;
 
-// The program running in the background, its standard output on a pipe.
-class Program {
- public:
-  explicit Program(std::vector<std::string> args) {
-    args.insert(args.begin(), kSignsim);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int out[2];
-    EXPECT_EQ(::pipe(out), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    EXPECT_EQ(::posix_spawn(&pid_, kSignsim.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    out_ = ::fdopen(out[0], "r");
-  }
+// The program in the background: its output on a pipe, its process id on the first line.
+struct Program {
+  explicit Program(const std::string& args)
+      : out(::popen(("sh -c 'echo $$; exec " + kSignsim + " " + args + "'").c_str(), "r")),
+        pid(std::stoi(Line())) {}
   ~Program() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (out_ != nullptr) ::fclose(out_);
+    if (out != nullptr) ::pclose(out);
   }
-
   std::string Line() {
     char buf[512];
-    return std::fgets(buf, sizeof buf, out_) != nullptr ? buf : "";
+    return std::fgets(buf, sizeof buf, out) != nullptr ? buf : "";
   }
-
-  // Sends SIGTERM; returns the rest of the output and the exit status.
+  // Sends SIGTERM; the rest of the output, and the exit status.
   std::pair<std::string, int> Terminate() {
-    ::kill(pid_, SIGTERM);
+    ::kill(pid, SIGTERM);
     std::string rest;
     for (std::string line; !(line = Line()).empty();)
       rest += line;
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
+    const int status = ::pclose(std::exchange(out, nullptr));
     return {rest, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
   }
 
- private:
-  pid_t pid_ = -1;
-  FILE* out_ = nullptr;
+  FILE* out;
+  pid_t pid;
 };
 
 }  // namespace
@@ -103,8 +77,8 @@ TEST(SignsimProgram, ServesUntilSigtermThenReportsItsCounters) {
   const std::string serial = (dir.path() / "sign.tty").string();
   const std::string modem = (dir.path() / "modem.tty").string();
   const std::string dump = (dir.path() / "state.json").string();
-  Program program({"--tcp", "127.0.0.1:0", "--pty", serial, "--modem-pty", modem, "--fault", "nak",
-                   "--dump-state", dump, "--appl-name", "LOBBY"});
+  Program program("--tcp 127.0.0.1:0 --pty " + serial + " --modem-pty " + modem +
+                  " --fault nak --dump-state " + dump + " --appl-name LOBBY");
   const std::string tcpLine = program.Line();
   ASSERT_EQ(tcpLine.rfind("signsim: tcp 127.0.0.1:", 0), 0u) << tcpLine;
   EXPECT_EQ(program.Line(), "signsim: serial " + serial + "\n");

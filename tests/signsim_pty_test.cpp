@@ -38,14 +38,19 @@ void Talk(SignPeer& host, const std::vector<Step>& steps) {
   }
 }
 
+// A sign on a pty only: the direct line or the modem, linked in `dir`.
+signsim::Options PtyOnly(const TempDir& dir, bool modem) {
+  signsim::Options options;
+  options.tcp.clear();
+  (modem ? options.modemPtyLink : options.ptyLink) = (dir.path() / "sign.tty").string();
+  return options;
+}
+
 }  // namespace
 
 TEST(SignsimSerial, AnswersEachOpeningAndComesBackAfterADrop) {
   TempDir dir;
-  signsim::Options options;
-  options.tcp.clear();
-  options.ptyLink = (dir.path() / "sign.tty").string();
-  signsim::Simulator sim(options);
+  signsim::Simulator sim(PtyOnly(dir, false));
   sim.Start();
   const std::filesystem::path first = std::filesystem::read_symlink(sim.PtyPath());
 
@@ -88,10 +93,7 @@ TEST(SignsimSerial, AnswersEachOpeningAndComesBackAfterADrop) {
 
 TEST(SignsimModem, DialsConnectsAndHangsUpWhenThePortCloses) {
   TempDir dir;
-  signsim::Options options;
-  options.tcp.clear();
-  options.modemPtyLink = (dir.path() / "modem.tty").string();
-  signsim::Simulator sim(options);
+  signsim::Simulator sim(PtyOnly(dir, true));
   sim.Start();
   {
     SignPeer host = SignPeer::Pty(sim.ModemPtyPath());
@@ -134,22 +136,25 @@ TEST(SignsimModem, DialsConnectsAndHangsUpWhenThePortCloses) {
 
 TEST(SignsimModem, EscapeAfterTheGuardTimeThenHangUp) {
   TempDir dir;
-  signsim::Options options;
-  options.tcp.clear();
-  options.modemPtyLink = (dir.path() / "modem.tty").string();
-  options.guardTime = 200ms;
+  signsim::Options options = PtyOnly(dir, true);
+  options.guardTime = 500ms;
   signsim::Simulator sim(options);
   sim.Start();
   SignPeer host = SignPeer::Pty(sim.ModemPtyPath());
   Talk(host, {{"ATE0\r", "ATE0\r\r\nOK\r\n"},
               {"ATD1\r", "\r\nCONNECT 9600\r\n"},
               {kClockSet, kClockSetAnswer}});
+  // "+++" right behind other data is data: once the guard time has passed, the sign
+  // (not the modem) answers the inquiry.
+  host.Write("+++");
+  std::this_thread::sleep_for(700ms);
+  Talk(host, {{Inquiry(1), Bytes("10 06")}});
   // The escape needs a quiet line for the guard time before "+++"; the modem answers
   // once the guard time after it has passed too.
-  std::this_thread::sleep_for(400ms);
+  std::this_thread::sleep_for(700ms);
   Talk(host,
        {{"+++", "\r\nOK\r\n"}, {"ATO\r", "\r\nCONNECT 9600\r\n"}, {kClockSet, kClockSetAnswer}});
-  std::this_thread::sleep_for(400ms);
+  std::this_thread::sleep_for(700ms);
   Talk(host, {{"+++", "\r\nOK\r\n"}, {"ATH\r", "\r\nOK\r\n"}, {"ATO\r", "\r\nNO CARRIER\r\n"}});
   EXPECT_EQ(sim.GetCounters().hangups, 1);
   EXPECT_EQ(sim.GetCounters().repeats, 1);

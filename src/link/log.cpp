@@ -31,7 +31,7 @@ std::string Setting(std::string_view name, std::string_view def) {
   return GetSetting(kSettingsApp, kSettingsSection, name, def);
 }
 
-bool LevelEnabled(int level) {
+bool LevelOn(int level) {
   std::string mode = Setting("DebugMode", "Off");
   std::transform(mode.begin(), mode.end(), mode.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -75,8 +75,10 @@ std::filesystem::path LogFile() {
   return path;
 }
 
+bool LogLevelOn(int level) { return LevelOn(level); }
+
 void WriteLog(std::string_view text, int level) {
-  if (!LevelEnabled(level)) return;
+  if (!LevelOn(level)) return;
   WriteLine(LogFile(), text, O_APPEND);
 }
 

@@ -111,7 +111,9 @@ void classrOutPutRoutines::TransmitOutStr(std::string& Data) {
         port.Output(piece);
       }
     }
-    if (written && LinkTransferMode != 2) WriteLog("Data Out:" + DumpFrame(Data), 1);
+    if (written && LinkTransferMode != 2 && LogLevelOn(1)) {
+      WriteLog("Data Out:" + DumpFrame(Data), 1);
+    }
   } catch (const std::exception& e) {
     WriteLog(std::string("Error in transmitoutstr:") + e.what(), 2);
   }
@@ -126,7 +128,7 @@ std::string classrOutPutRoutines::InputStr(std::int16_t Count) {
     } else if (IsNetwork()) {
       result = InputNetwork(Count);
     }
-    if (Count != 1) WriteLog("Data In: " + DumpFrame(result), 1);
+    if (Count != 1 && LogLevelOn(1)) WriteLog("Data In: " + DumpFrame(result), 1);
   } catch (const std::exception& e) {
     WriteLog(std::string("Error in inputstr:") + e.what(), 2);
   }
@@ -161,25 +163,27 @@ std::string classrOutPutRoutines::InputSerial(std::int16_t count) {
 
 std::string classrOutPutRoutines::InputNetwork(std::int16_t count) {
   TcpSocket& socket = *vars_.NetSocket;
-  const bool quiet = LinkTransferMode == 2;
   if (count <= 0) {
     Pump();
     socket.Poll();
     return socket.State() == TcpSocket::kConnected ? socket.GetData() : std::string();
   }
+  // The level-2 trace of network reads (none while a file transfer runs quietly).
+  const bool trace = LinkTransferMode != 2 && LogLevelOn(2);
   auto deadline = After(MessageResponseTime);
-  if (!quiet) WriteLog("Waiting for Input Data...", 2);
+  if (trace) WriteLog("Waiting for Input Data...", 2);
   const auto wanted = static_cast<std::size_t>(count);
   std::size_t previous = 0;
   while (Clock::now() <= deadline) {
     Pump();
-    socket.Poll();
+    // Bytes already buffered are served without asking the socket for more.
+    if (socket.PeekData(wanted).size() < wanted) socket.Poll();
     if (socket.State() != TcpSocket::kConnected) return {};
     const std::size_t have = socket.PeekData(wanted).size();
     if (have == wanted) break;
     WaitStep(deadline);
     Pump();
-    if (have > 0 && !quiet) WriteLog("*********** BUFFER SIZE IS " + std::to_string(have), 2);
+    if (have > 0 && trace) WriteLog("*********** BUFFER SIZE IS " + std::to_string(have), 2);
     // A user abort ends a network read as it ends a serial one.
     if (vars_.Cancel) {
       ErrorMessage = "User Canceled";
@@ -193,7 +197,7 @@ std::string classrOutPutRoutines::InputNetwork(std::int16_t count) {
   }
   std::string taken;
   if (socket.State() == TcpSocket::kConnected) taken = socket.GetData(wanted);
-  if (!quiet) {
+  if (trace) {
     WriteLog(
         "#### Data Received Size [" + std::to_string(taken.size()) + "] Data [" + taken + "] ####",
         2);
@@ -254,7 +258,7 @@ std::string classrOutPutRoutines::GetPacket(const std::string& Initial) {
       inFrame = true;
     }
   }
-  if (LinkTransferMode != 2) WriteLog("Data In: " + DumpFrame(acc), 1);
+  if (LinkTransferMode != 2 && LogLevelOn(1)) WriteLog("Data In: " + DumpFrame(acc), 1);
   if (!complete) acc.clear();
   return UnstuffFrame(acc);
 }

@@ -48,6 +48,9 @@ struct TcpSocket::Impl {
   std::string received;
   std::array<char, 16384> buffer{};
   std::deque<std::string> sends;
+  // Wakes a Wait() at its deadline to the microsecond (the reactor's own time-out
+  // counts whole milliseconds).
+  asio::steady_timer alarm{io};
 
   static void Raise(const std::function<void()>& event) {
     if (event) event();
@@ -160,9 +163,11 @@ std::string TcpSocket::GetData(std::size_t count) {
 void TcpSocket::Wait(Clock::time_point until) {
   if (until <= Clock::now()) {
     impl_->io.poll();
-  } else {
-    impl_->io.run_one_until(until);
+    return;
   }
+  impl_->alarm.expires_at(until);
+  impl_->alarm.async_wait([](const std::error_code&) {});
+  impl_->io.run_one();
 }
 
 void TcpSocket::Poll() {

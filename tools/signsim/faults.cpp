@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -52,6 +53,14 @@ std::optional<long long> ParseNumber(std::string_view text) {
   return value;
 }
 
+// The text before the first `separator`, and the text after it when there is one.
+std::pair<std::string_view, std::optional<std::string_view>> SplitAt(std::string_view text,
+                                                                     char separator) {
+  const auto at = text.find(separator);
+  if (at == std::string_view::npos) return {text, std::nullopt};
+  return {text.substr(0, at), text.substr(at + 1)};
+}
+
 std::invalid_argument Bad(std::string_view spec, std::string_view what) {
   return std::invalid_argument("bad fault '" + std::string(spec) + "': " + std::string(what));
 }
@@ -66,22 +75,8 @@ std::string_view FaultKindName(FaultKind kind) {
 }
 
 Fault ParseFault(std::string_view spec) {
-  std::string_view head = spec;
-  std::string_view count;
-  bool hasCount = false;
-  if (const auto colon = spec.find(':'); colon != std::string_view::npos) {
-    head = spec.substr(0, colon);
-    count = spec.substr(colon + 1);
-    hasCount = true;
-  }
-  std::string_view name = head;
-  std::string_view value;
-  bool hasValue = false;
-  if (const auto eq = head.find('='); eq != std::string_view::npos) {
-    name = head.substr(0, eq);
-    value = head.substr(eq + 1);
-    hasValue = true;
-  }
+  const auto [head, count] = SplitAt(spec, ':');
+  const auto [name, value] = SplitAt(head, '=');
   const auto info = std::find_if(std::begin(kKinds), std::end(kKinds),
                                  [&](const KindInfo& k) { return k.name == name; });
   if (info == std::end(kKinds)) {
@@ -89,28 +84,29 @@ Fault ParseFault(std::string_view spec) {
               "unknown kind '" + std::string(name) + "'; accepted: " + std::string(kAccepted));
   }
   Fault fault{info->kind, info->fallback, 1};
-  if (hasValue && info->rule == ValueRule::None) {
+  if (value && info->rule == ValueRule::None) {
     throw Bad(spec, "'" + std::string(name) + "' takes no value");
   }
-  if (!hasValue && info->rule == ValueRule::Required) {
+  if (!value && info->rule == ValueRule::Required) {
     throw Bad(spec, "'" + std::string(name) + "' needs a value: " + std::string(info->valueHelp));
   }
-  if (hasValue) {
-    const auto number = ParseNumber(value);
+  if (value) {
+    const auto number = ParseNumber(*value);
     if (!number || *number < info->min || *number > info->max) {
-      throw Bad(spec,
-                "value '" + std::string(value) + "' does not fit: " + std::string(info->valueHelp));
+      throw Bad(spec, "value '" + std::string(*value) +
+                          "' does not fit: " + std::string(info->valueHelp));
     }
     fault.value = static_cast<int>(*number);
   }
-  if (hasCount) {
-    const auto number = ParseNumber(count);
-    if (count == "always") {
+  if (count) {
+    const auto number = ParseNumber(*count);
+    if (*count == "always") {
       fault.count = kAlways;
     } else if (number && *number >= 1 && *number <= 1'000'000'000) {
       fault.count = static_cast<int>(*number);
     } else {
-      throw Bad(spec, "count '" + std::string(count) + "' must be a number 1 or more, or 'always'");
+      throw Bad(spec,
+                "count '" + std::string(*count) + "' must be a number 1 or more, or 'always'");
     }
   }
   return fault;

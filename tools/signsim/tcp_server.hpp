@@ -17,6 +17,7 @@ namespace signsim {
 // "ADDR:PORT" ("[v6]:PORT" for IPv6) as an endpoint; std::invalid_argument otherwise.
 asio::ip::tcp::endpoint ParseTcpEndpoint(const std::string& text);
 
+// One client: its socket, its session, and its output in order.
 class TcpConnection : public Line, public std::enable_shared_from_this<TcpConnection> {
  public:
   TcpConnection(asio::ip::tcp::socket socket, SharedSign& sign);
@@ -37,6 +38,7 @@ class TcpConnection : public Line, public std::enable_shared_from_this<TcpConnec
   bool closed_ = false;
 };
 
+// The listening socket; it starts a connection per client and closes them all at the end.
 class TcpServer : public std::enable_shared_from_this<TcpServer> {
  public:
   // Binds and listens at once; std::runtime_error naming the address when that fails.

@@ -22,6 +22,10 @@ std::filesystem::path DefaultLogFile();
 // The file DebugLog and AppPath name now.
 std::filesystem::path LogFile();
 
+// Whether DebugMode lets lines of this level (1 or 2) through now; callers test it
+// before building costly texts such as frame dumps.
+bool LogLevelOn(int level);
+
 // Appends one line of the given level (1 or 2) when DebugMode allows it.
 void WriteLog(std::string_view text, int level);
 
