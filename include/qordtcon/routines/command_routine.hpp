@@ -20,6 +20,8 @@ bool IsOkReply(const std::string& Response);
 // closing DLE ETX BCC included), at most `count` characters; empty for a shorter reply.
 std::string ReplyPayload(const std::string& Response, std::size_t count = std::string::npos);
 
+// The base of every routine class: holds the engine reference and the group's command
+// code, and gives each command method its send-and-judge step in one call.
 class CommandRoutine {
  protected:
   CommandRoutine(classrTransRoutines& engine, std::uint8_t cmd) : engine_(engine), cmd_(cmd) {}
