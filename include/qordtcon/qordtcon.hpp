@@ -2,6 +2,7 @@
 // engine classes and the module routines.
 #pragma once
 
+#include "qordtcon/control/disp_trans.hpp"
 #include "qordtcon/link/channels.hpp"
 #include "qordtcon/link/connection_method.hpp"
 #include "qordtcon/link/log.hpp"

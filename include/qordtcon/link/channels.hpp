@@ -54,6 +54,12 @@ class SerialChannel {
   virtual void OutputLen(int count) = 0;
   virtual void Output(std::string_view data) = 0;
 
+  // A property set by its dispatch number: the control's modem preset sets 6, 11, 124
+  // and 80 to 0 (False), 117 to 1, 126 to 0 and 65 to the read time-out in ms. The
+  // built-in port never drives the handshake lines these switch off and keeps its own
+  // dial time-out, so it accepts them without change; a port of the host's may use them.
+  virtual void Preset(int /*dispatchId*/, std::int32_t /*value*/) {}
+
   // Blocks until news arrives, `until` passes, or Interrupt() is called.
   virtual void Wait(Clock::time_point until) = 0;
   // Ends a Wait() (or a dial) in progress; callable from any thread.
