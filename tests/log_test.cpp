@@ -54,6 +54,15 @@ TEST(CommunicationLog, DebugLogAndAppPathRules) {
   Set("AppPath", (dir.path() / "app").string());
   WriteLog("two", 1);
   EXPECT_EQ(dir.Read("app/logs/trace.log"), "two\r\n");
+
+  // A tool's --log takes every line, whatever the switch says.
+  Set("DebugMode", "Off");
+  LogToFile(dir.path() / "tool.log");
+  WriteLog("three", 1);
+  WriteLog("four", 2);
+  LogToFile({});
+  WriteLog("five", 2);
+  EXPECT_EQ(dir.Read("tool.log"), "three\r\nfour\r\n");
 }
 
 TEST(CommunicationLog, FlushRecreatesTheFixedFile) {

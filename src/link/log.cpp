@@ -18,6 +18,8 @@ namespace qordtcon {
 namespace {
 
 std::mutex logMutex;
+// Set by LogToFile: the file that takes every line, whatever the settings say.
+std::filesystem::path forcedFile;
 
 std::filesystem::path LogDirectory() {
   const char* dir = std::getenv("QORDTCON_LOG_DIR");
@@ -75,9 +77,25 @@ std::filesystem::path LogFile() {
   return path;
 }
 
-bool LogLevelOn(int level) { return LevelOn(level); }
+void LogToFile(const std::filesystem::path& file) {
+  std::lock_guard lock(logMutex);
+  forcedFile = file;
+}
+
+namespace {
+std::filesystem::path ForcedFile() {
+  std::lock_guard lock(logMutex);
+  return forcedFile;
+}
+}  // namespace
+
+bool LogLevelOn(int level) { return !ForcedFile().empty() || LevelOn(level); }
 
 void WriteLog(std::string_view text, int level) {
+  if (const auto forced = ForcedFile(); !forced.empty()) {
+    WriteLine(forced, text, O_APPEND);
+    return;
+  }
   if (!LevelOn(level)) return;
   WriteLine(LogFile(), text, O_APPEND);
 }

@@ -22,6 +22,10 @@ std::filesystem::path DefaultLogFile();
 // The file DebugLog and AppPath name now.
 std::filesystem::path LogFile();
 
+// Sends every line of this process, of both levels, to `file` from now on, whatever
+// DebugMode and DebugLog say (a tool's --log option); an empty path ends that.
+void LogToFile(const std::filesystem::path& file);
+
 // Whether DebugMode lets lines of this level (1 or 2) through now; callers test it
 // before building costly texts such as frame dumps.
 bool LogLevelOn(int level);
