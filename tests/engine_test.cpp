@@ -301,3 +301,24 @@ TEST(ConnectionManager, ModemDialCanceledByTheUser) {
   EXPECT_EQ(rig.link->ErrorMessage, "User Canceled");
   abort.get();
 }
+
+TEST(Transaction, TheLogTracesTheExchange) {
+  SignRig rig;
+  SignRig::Set("DebugMode", "ON");
+  ASSERT_TRUE(rig.Open(rig.Tcp()));
+  ASSERT_TRUE(rig.Transact(0, 1));
+  const std::string log = rig.dir.Read("iocomm.log");
+  const auto tn = static_cast<std::uint16_t>(rig.vars.TransNum);
+  for (const std::string& line : std::vector<std::string>{
+           "Entering Open Connection with ID of1\r\n",
+           "Winsock Connected\r\n",
+           "Connection opened?True\r\n",
+           "Data Out:" + DumpFrame(BuildCommandFrame({1, 0, 1, tn, false}, "")) + "\r\n",
+           "Waiting for Input Data...\r\n",
+           "#### Data Received Size [1] Data [\x10] ####\r\n",
+           "Data In: DLE=[10] STX=[2] DST=[0] SRC=[1] CMD=[F0] ",
+           "Data Out:DLE=[10] ACK=[6] \r\n",
+       }) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\nnot in\n" << log;
+  }
+}

@@ -89,7 +89,9 @@ std::filesystem::path ForcedFile() {
 }
 }  // namespace
 
-bool LogLevelOn(int level) { return !ForcedFile().empty() || LevelOn(level); }
+bool LogLevelOn(int level) {
+  return !ForcedFile().empty() || LevelOn(level);
+}
 
 void WriteLog(std::string_view text, int level) {
   if (const auto forced = ForcedFile(); !forced.empty()) {

@@ -119,14 +119,22 @@ void classrOutPutRoutines::TransmitOutStr(std::string& Data) {
   }
 }
 
+bool classrOutPutRoutines::TraceReads() const {
+  return LinkTransferMode != 2 && LogLevelOn(2);
+}
+
 std::string classrOutPutRoutines::InputStr(std::int16_t Count) {
+  return Input(Count, TraceReads());
+}
+
+std::string classrOutPutRoutines::Input(std::int16_t Count, bool trace) {
   if (!vars_.Connected) return {};
   std::string result;
   try {
     if (IsSerial()) {
       result = InputSerial(Count);
     } else if (IsNetwork()) {
-      result = InputNetwork(Count);
+      result = InputNetwork(Count, trace);
     }
     if (Count != 1 && LogLevelOn(1)) WriteLog("Data In: " + DumpFrame(result), 1);
   } catch (const std::exception& e) {
@@ -161,15 +169,13 @@ std::string classrOutPutRoutines::InputSerial(std::int16_t count) {
   return port.Input();
 }
 
-std::string classrOutPutRoutines::InputNetwork(std::int16_t count) {
+std::string classrOutPutRoutines::InputNetwork(std::int16_t count, bool trace) {
   TcpSocket& socket = *vars_.NetSocket;
   if (count <= 0) {
     Pump();
     socket.Poll();
     return socket.State() == TcpSocket::kConnected ? socket.GetData() : std::string();
   }
-  // The level-2 trace of network reads (none while a file transfer runs quietly).
-  const bool trace = LinkTransferMode != 2 && LogLevelOn(2);
   auto deadline = After(MessageResponseTime);
   if (trace) WriteLog("Waiting for Input Data...", 2);
   const auto wanted = static_cast<std::size_t>(count);
@@ -205,19 +211,20 @@ std::string classrOutPutRoutines::InputNetwork(std::int16_t count) {
   return taken;
 }
 
-std::string classrOutPutRoutines::ReadOne() {
-  return InputStr(1);
+std::string classrOutPutRoutines::ReadOne(bool trace) {
+  return Input(1, trace);
 }
 
 std::string classrOutPutRoutines::GetAck() {
+  const bool trace = TraceReads();
   std::string first;
   std::string second;
   while (vars_.Connected) {
     if (first.empty()) {
-      first = ReadOne();
+      first = ReadOne(trace);
       if (first.empty()) break;
     }
-    second = ReadOne();
+    second = ReadOne(trace);
     if (second.empty()) break;
     if (first[0] == DLE && second[0] == DLE) {  // a stuffed data byte, not an answer
       first.clear();
@@ -233,6 +240,7 @@ std::string classrOutPutRoutines::GetAck() {
 }
 
 std::string classrOutPutRoutines::GetPacket(const std::string& Initial) {
+  const bool trace = TraceReads();
   std::string acc;
   bool inFrame = false;
   bool complete = false;
@@ -241,15 +249,15 @@ std::string classrOutPutRoutines::GetPacket(const std::string& Initial) {
     inFrame = true;
   }
   while (!complete && vars_.Connected && acc.size() < kMaxFrame) {
-    const std::string c = ReadOne();
+    const std::string c = ReadOne(trace);
     if (c.empty()) break;
     if (inFrame) acc += c;
     if (c[0] != DLE) continue;
-    const std::string d = ReadOne();
+    const std::string d = ReadOne(trace);
     if (d.empty()) break;
     if (inFrame) acc += d;
     if (d[0] == ETX && inFrame) {
-      const std::string bcc = ReadOne();
+      const std::string bcc = ReadOne(trace);
       if (bcc.empty()) break;
       acc += bcc;
       complete = true;

@@ -79,9 +79,13 @@ class classrOutPutRoutines {
   void WaitSocket(Clock::time_point until);
   void AttachSocketEvents();
   void DetachSocketEvents();
+  // The level-2 trace of network reads is on (never while a file transfer runs quietly);
+  // decided once per read operation, not once per byte.
+  bool TraceReads() const;
+  std::string Input(std::int16_t count, bool trace);
   std::string InputSerial(std::int16_t count);
-  std::string InputNetwork(std::int16_t count);
-  std::string ReadOne();
+  std::string InputNetwork(std::int16_t count, bool trace);
+  std::string ReadOne(bool trace);
 
   classrTransVars& vars_;
   classCONNECTION_METHOD conn_;
