@@ -322,3 +322,26 @@ TEST(Transaction, TheLogTracesTheExchange) {
     EXPECT_NE(log.find(line), std::string::npos) << line << "\nnot in\n" << log;
   }
 }
+
+TEST(Transaction, NothingGoesOutOnAClosedLinkAndUnexpectedFailuresAreLogged) {
+  SignRig rig;
+  SignRig::Set("DebugMode", "ON2");
+  ASSERT_TRUE(rig.Open(rig.Tcp()));
+  rig.link->Abort = true;
+  rig.response = "kept";
+  EXPECT_FALSE(rig.engine->TransmitPacket(0, 1, 0, "", rig.response, rig.noReply));
+  EXPECT_EQ(rig.response, "kept");
+  EXPECT_EQ(rig.vars.TransNum, 0) << "no transaction started";
+  rig.link->Abort = false;
+
+  // A setting that is not a number fails the transaction, never the host's call.
+  SignRig::Set("MessageResponseTime", "soon");
+  EXPECT_FALSE(rig.Transact(0, 1));
+  EXPECT_FALSE(rig.vars.Transmitting);
+  EXPECT_NE(rig.dir.Read("iocomm.log")
+                .find("DTCon:Transmit Packet - Unexpected Error Occurred Type mismatch: setting "
+                      "MessageResponseTime is \"soon\", not a number; correct it in the settings "
+                      "file\r\n"),
+            std::string::npos);
+  EXPECT_EQ(rig.sim->ReceivedFrames().size(), 1u);
+}
