@@ -20,6 +20,7 @@ using File = DirState::File;
 
 namespace {
 
+constexpr std::size_t kRecordLength = 30;
 constexpr std::size_t kNameField = 13;
 constexpr int kStored = 1;  // stat of an entry that holds a file
 
@@ -93,18 +94,15 @@ ClockFields LocalTime(std::filesystem::file_time_type when) {
           0};
 }
 
-// The 30-byte record of an entry and the 3-byte tail every directory answer carries
-// (the directory walk takes nothing shorter). No file gives the end marker: no name,
-// size 0, all zeros.
+// The 30-byte record of an entry; past the last file comes the end marker, all zeros
+// (no name, size 0).
 std::string Record(const File* f) {
-  const File none;
-  const File& e = f != nullptr ? *f : none;
+  if (f == nullptr) return std::string(kRecordLength, '\0');
   ByteWriter w;
-  w.Byte(f != nullptr ? kStored : 0).Byte(0).Word(0).Word(0);  // stat, page, lp, offset
-  w.Padded(e.name, kNameField).Long(e.size);
-  w.Byte(e.time.hour).Byte(e.time.min).Byte(e.time.sec);
-  w.Byte(e.time.mon).Byte(e.time.mday).Byte(e.time.year).Byte(0);  // month before day
-  w.Byte(0).Byte(0).Byte(0);
+  w.Byte(kStored).Byte(0).Word(0).Word(0);  // stat, page, lp, offset
+  w.Padded(f->name, kNameField).Long(f->size);
+  w.Byte(f->time.hour).Byte(f->time.min).Byte(f->time.sec);
+  w.Byte(f->time.mon).Byte(f->time.mday).Byte(f->time.year).Byte(0);  // month before day
   return std::move(w).str();
 }
 

@@ -37,11 +37,13 @@ std::vector<PlayState::Entry> DecodeEntries(std::string_view data) {
   return entries;
 }
 
-// Play from the first entry; the play counter counts these starts.
+// Play from the first entry; the play counter counts these starts. Without a play
+// order there is nothing to start.
 void Start(PlayState& p) {
+  if (p.entries.empty()) return;
   p.mode = Mode::kPlaying;
   p.immediate = false;
-  if (!p.entries.empty() && p.counter < kMaxCounter) ++p.counter;
+  if (p.counter < kMaxCounter) ++p.counter;
 }
 
 Reply Load(SignState& s, std::string_view data, bool append) {
@@ -94,8 +96,12 @@ Reply Restart(SignState& s, std::string_view data) {
 Reply Resume(SignState& s, std::string_view data) {
   End(ByteReader(data));
   PlayState& p = s.play;
-  if (p.mode == Mode::kStopped) Start(p);
-  p.mode = Mode::kPlaying;
+  if (p.mode == Mode::kStopped) {
+    Start(p);
+  } else {
+    p.mode = Mode::kPlaying;
+    p.immediate = false;
+  }
   return Reply::Ok();
 }
 
