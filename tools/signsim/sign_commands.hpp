@@ -59,10 +59,12 @@ inline Reply Switch(bool& flag, bool on, std::string_view data) {
   return Reply::Ok();
 }
 
-// A command whose data is one byte, kept in `field`.
-inline Reply OneByte(int& field, std::string_view data) {
+// A command whose data is one number, kept in `field`; `read` decodes it (a byte unless
+// told otherwise).
+template <class Read = decltype(&qordtcon::ByteReader::Byte)>
+Reply OneNumber(int& field, std::string_view data, Read read = &qordtcon::ByteReader::Byte) {
   qordtcon::ByteReader r(data);
-  const int value = r.Byte();
+  const int value = (r.*read)();
   End(r);
   field = value;
   return Reply::Ok();

@@ -58,14 +58,6 @@ Reply GetStats(SignState& s, std::string_view data) {
   return Reply::Ok(StatsRecord(s));
 }
 
-Reply SetBrightness(SignState& s, std::string_view data) {
-  ByteReader r(data);
-  const int level = r.Byte();
-  End(r);
-  s.config.dimLevel = level;
-  return Reply::Ok();
-}
-
 Reply SetBrightnessRange(SignState& s, std::string_view data) {
   ByteReader r(data);
   const int low = r.Byte();
@@ -123,14 +115,6 @@ Reply SetTest(SignState& s, std::string_view data) {
   return Reply::Ok();
 }
 
-Reply SetTempAdjust(SignState& s, std::string_view data) {
-  ByteReader r(data);
-  const int adjust = r.SignedWord();
-  End(r);
-  s.config.tempAdjust = adjust;
-  return Reply::Ok();
-}
-
 Reply SetSoftSwitches(SignState& s, std::string_view data) {
   ByteReader r(data);
   const int mode = r.Byte();
@@ -140,14 +124,6 @@ Reply SetSoftSwitches(SignState& s, std::string_view data) {
   End(r);
   s.config.softMode = mode;
   s.config.softSwitches = switches;
-  return Reply::Ok();
-}
-
-Reply SetHwTemp(SignState& s, std::string_view data) {
-  ByteReader r(data);
-  const int frequency = r.UnsignedWord();
-  End(r);
-  s.config.hwFrequency = frequency;
   return Reply::Ok();
 }
 
@@ -228,36 +204,34 @@ Reply PrepareForDownload(SignState& s, std::string_view data) {
 }  // namespace
 
 void AddDiagCommands(CommandTable& t) {
+  using S = SignState&;
+  using D = std::string_view;
   t.insert({
       {{0x00, 0x00}, SetClock},
       {{0x00, 0x01}, GetClock},
       {{0x00, 0x02}, GetSignType},
-      {{0x00, 0x03}, SetBrightness},
+      {{0x00, 0x03}, [](S s, D d) { return OneNumber(s.config.dimLevel, d); }},
       {{0x00, 0x04}, SetGroups},
       {{0x00, 0x05}, GetVersion},
       {{0x00, 0x06}, SetTest},
-      {{0x00, 0x07},
-       [](SignState& s, std::string_view d) { return Switch(s.config.scan, false, d); }},
-      {{0x00, 0x08},
-       [](SignState& s, std::string_view d) { return Switch(s.config.scan, true, d); }},
+      {{0x00, 0x07}, [](S s, D d) { return Switch(s.config.scan, false, d); }},
+      {{0x00, 0x08}, [](S s, D d) { return Switch(s.config.scan, true, d); }},
       {{0x00, 0x0D}, SetBrightnessRange},
       {{0x00, 0x0E}, SetBrightnessSchedule},
-      {{0x00, 0x0F}, SetTempAdjust},
+      {{0x00, 0x0F},
+       [](S s, D d) { return OneNumber(s.config.tempAdjust, d, &ByteReader::SignedWord); }},
       {{0x00, 0x10}, SetSoftSwitches},
-      {{0x00, 0x11},
-       [](SignState& s, std::string_view d) { return Switch(s.config.dst, true, d); }},
-      {{0x00, 0x12},
-       [](SignState& s, std::string_view d) { return Switch(s.config.dst, false, d); }},
-      {{0x00, 0x13}, SetHwTemp},
+      {{0x00, 0x11}, [](S s, D d) { return Switch(s.config.dst, true, d); }},
+      {{0x00, 0x12}, [](S s, D d) { return Switch(s.config.dst, false, d); }},
+      {{0x00, 0x13},
+       [](S s, D d) { return OneNumber(s.config.hwFrequency, d, &ByteReader::UnsignedWord); }},
       {{0x00, 0x14}, SetGroupMaster},
       {{0x00, 0x15}, GetStats},
       {{0x00, 0x16}, ClearRxTxCounts},
       {{0x00, 0x17}, SetScrollOptions},
       {{0x00, 0x18}, SetPixelControl},
-      {{0x00, 0x1E},
-       [](SignState& s, std::string_view d) { return Switch(s.config.defaultEnabled, true, d); }},
-      {{0x00, 0x1F},
-       [](SignState& s, std::string_view d) { return Switch(s.config.defaultEnabled, false, d); }},
+      {{0x00, 0x1E}, [](S s, D d) { return Switch(s.config.defaultEnabled, true, d); }},
+      {{0x00, 0x1F}, [](S s, D d) { return Switch(s.config.defaultEnabled, false, d); }},
       {{0x00, 0x29}, GetSerialNumber},
       {{0x00, 0x2A}, SetDisplayName},
       {{0x00, 0x2B}, GetDisplayName},

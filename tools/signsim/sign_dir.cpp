@@ -152,9 +152,11 @@ void SeedFiles(DirState& dir, const std::vector<std::string>& paths) {
 }
 
 void AddDirCommands(CommandTable& t) {
+  using S = SignState&;
+  using D = std::string_view;
   t.insert({
-      {{0x08, 0x00}, [](SignState& s, std::string_view d) { return ReadEntry(s, d, true); }},
-      {{0x08, 0x01}, [](SignState& s, std::string_view d) { return ReadEntry(s, d, false); }},
+      {{0x08, 0x00}, [](S s, D d) { return ReadEntry(s, d, true); }},
+      {{0x08, 0x01}, [](S s, D d) { return ReadEntry(s, d, false); }},
       {{0x08, 0x02}, Clear},
       {{0x08, 0x03}, ReadFile},
   });
