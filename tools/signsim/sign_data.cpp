@@ -1,6 +1,8 @@
 // CMD 9 (variables), 10 (cells) and 11 (counters): the live data a sign shows. Every
 // number addresses a slot; a slot never written reads as cleared (zeros, empty text).
 // Counters hold what was defined: the sign does not count by itself here.
+#include <cstdio>
+
 #include <qordtcon/payloads/fields.hpp>
 
 #include "sign_commands.hpp"
@@ -200,11 +202,10 @@ void DataJson(const SignState& s, nlohmann::json& out) {
   const DataState& d = s.data;
   nlohmann::json resets = nlohmann::json::array();
   for (const DataState::CellReset& e : d.cellResets) {
-    resets.push_back({{"month", e.month},
-                      {"day", e.day},
-                      {"year", e.year},
-                      {"hour", e.hour},
-                      {"minute", e.minute}});
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d/%02d/%02d %02d:%02d", e.month, e.day, e.year, e.hour,
+                  e.minute);
+    resets.push_back(text);
   }
   nlohmann::json counters = nlohmann::json::object();
   for (const auto& [num, c] : d.counters) {
