@@ -14,6 +14,7 @@
 
 namespace signsim {
 
+// One sign: runs a command against its state and says what it holds.
 class Sign {
  public:
   // `counters` feeds the communication counters of the statistics record. Files named
