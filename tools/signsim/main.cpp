@@ -54,6 +54,10 @@ int main(int argc, char** argv) {
   app.add_option("--appl-name", options.applName, "Application name in the statistics (16 max)")
       ->capture_default_str();
   app.add_option("--dump-state", options.dumpState, "Rewrite this JSON file after every command");
+  app.add_option("--file", options.files,
+                 "Put this file's 8.3 name, size and time into the "
+                 "directory; repeatable")
+      ->check(CLI::ExistingFile);
   app.add_option("--fault", faultSpecs, "KIND[=VALUE][:COUNT|:always], repeatable");
   app.add_option("--dial-result", dialResult,
                  "Modem answer to a dial: CONNECT, BUSY, NO CARRIER, NO DIALTONE, NO ANSWER")
@@ -103,6 +107,9 @@ int main(int argc, char** argv) {
   } catch (const std::invalid_argument& e) {
     std::cerr << "signsim: --dial-result: " << e.what() << '\n';
     return kUsage;
+  } catch (const std::runtime_error& e) {
+    std::cerr << "signsim: " << e.what() << '\n';
+    return kFailed;
   }
   try {
     simulator->Start();

@@ -44,6 +44,8 @@ struct Options {
   std::string dialResult = "CONNECT";
   std::vector<Fault> faults;
   std::string serialNumber = "SIM000001";
+  // Files the directory holds at start: each one's 8.3 name, size and modification time.
+  std::vector<std::string> files;
   std::chrono::milliseconds guardTime{1000};  // modem escape guard time around "+++"
 };
 

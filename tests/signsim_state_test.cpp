@@ -1,0 +1,407 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include <qordtcon/qordtcon.hpp>
+
+#include "sign_rig.hpp"
+#include "signsim/sign.hpp"
+#include "temp_dir.hpp"
+
+using namespace qordtcon;
+using signsim::Reply;
+
+namespace {
+
+constexpr int kOk = -1;
+
+// A sign in this process, driven command by command.
+struct Bench {
+  explicit Bench(const signsim::Options& options = {}) : sign(options, counters) {}
+
+  Reply Run(std::uint8_t cmd, std::uint8_t fnc, const std::string& data = {}) {
+    return sign.Execute(cmd, fnc, data);
+  }
+  classDIAG_STATS Stats() {
+    classDIAG_STATS stats;
+    EXPECT_TRUE(stats.SetDataByStr(Run(0, 0x15).data));
+    return stats;
+  }
+  classDIAG_SIGNTYPE Type() {
+    classDIAG_SIGNTYPE type;
+    EXPECT_TRUE(type.SetDataByStr(Run(0, 2).data));
+    return type;
+  }
+
+  signsim::Counters counters;
+  signsim::Sign sign;
+};
+
+using Probe = std::function<std::string(Bench&)>;
+
+// One step of a scenario: a command, its answer (kOk or the error code) and a probe
+// that reads the outcome back, through a read command where the sign has one.
+struct Step {
+  const char* name;
+  std::uint8_t cmd, fnc;
+  std::string data;
+  int answer;
+  Probe probe;
+  std::string want;
+};
+
+void Play(Bench& bench, const std::vector<Step>& steps) {
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.name);
+    const Reply reply = bench.Run(s.cmd, s.fnc, s.data);
+    EXPECT_EQ(reply.ok ? kOk : reply.code, s.answer);
+    if (s.probe) {
+      EXPECT_EQ(s.probe(bench), s.want);
+    }
+  }
+}
+
+template <class... T>
+std::string Nums(T... values) {
+  std::string out;
+  ((out += std::to_string(values) + " "), ...);
+  out.pop_back();
+  return out;
+}
+
+// A part of the state dump, as JSON text.
+Probe Dump(const char* pointer) {
+  return
+      [pointer](Bench& b) { return b.sign.State()[nlohmann::json::json_pointer(pointer)].dump(); };
+}
+
+// The number of elements of a part of the state dump.
+Probe Size(const char* pointer) {
+  return [pointer](Bench& b) {
+    return std::to_string(b.sign.State()[nlohmann::json::json_pointer(pointer)].size());
+  };
+}
+
+std::string Poll(Bench& b) {
+  classPLAY_POLL poll;
+  poll.GetDataFromString(b.Run(7, 0x0A).data);
+  return Nums(poll.play_loaded, poll.playing, poll.default_loaded, poll.default_enabled);
+}
+
+std::string Schedule(int periods) {
+  classDIAG_BRIGHTNESS_SCHEDULE s;
+  s.default_brightness = 9;
+  s.Num_Periods(static_cast<std::int16_t>(periods));
+  for (std::int16_t i = 1; i <= periods; ++i) {
+    s.start_hour(i, 6);
+    s.stop_hour(i, 18);
+    s.brightness_level(i, i);
+  }
+  return s.GetStringFromData();
+}
+
+std::string Pixel(std::int16_t x, std::int16_t y) {
+  classDIAG_PIXEL_CONTROL p;
+  p.num_pixels(1);
+  p.pixelx(1, x);
+  p.pixely(1, y);
+  p.pixelc(1, 2);
+  p.pixels(1, 1);
+  return p.GetStringFromData();
+}
+
+template <class Order>
+Order Entries(int first, int count) {
+  Order o;
+  o.num_entries(static_cast<std::int16_t>(count));
+  for (std::int16_t i = 1; i <= count; ++i) {
+    o.FileName(i, "F" + std::to_string(first + i - 1) + ".BMP");
+    o.delay(i, 100 * (first + i - 1));
+    o.prefix(i, static_cast<std::int16_t>(first + i - 1));
+    o.suffix(i, -2);
+  }
+  return o;
+}
+
+}  // namespace
+
+TEST(SignsimState, ConfigurationReadsBackThroughTypeAndStatistics) {
+  const Probe dim = [](Bench& b) {
+    const auto s = b.Stats();
+    return Nums(s.autodim_enabled, s.dimlevel, s.dim_lowrange, s.dim_highrange, b.Type().cur_level);
+  };
+  const Probe schedule = [](Bench& b) {
+    const auto s = b.Stats();
+    return Nums(s.dimsched_default, s.dimsched_periods) + " " + HexText(s.dimschedule[9]);
+  };
+  const Probe groups = [](Bench& b) {
+    const auto s = b.Stats();
+    const auto t = b.Type();
+    return s.group_addresses + "|" + s.GROUP_MASTERS + "|" + TrimAtNul(t.groups) + "|" +
+           TrimAtNul(t.GROUP_MASTERS) + "|" + std::to_string(t.broadcast_master);
+  };
+  const Probe switches = [](Bench& b) {
+    const auto s = b.Stats();
+    return Nums(s.scan_enabled, s.dst_enabled, s.def_enabled, s.soft_enabled, s.softswitch5,
+                s.scr_clear, s.scr_repeat, s.temp_adjust, s.tempc, s.resets_noinit);
+  };
+  // clang-format off
+  const std::vector<Step> steps = {
+      {"level", 0, 3, classDIAG_BRIGHTNESS{7}.GetStringFromData(), kOk, dim, "0 7 1 15 7"},
+      {"level 21 hands over to the schedule", 0, 3, classDIAG_BRIGHTNESS{21}.GetStringFromData(), kOk, dim, "1 21 1 15 21"},
+      {"range", 0, 0x0D, classDIAG_BRIGHTNESS_RANGE{3, 12}.GetStringFromData(), kOk, dim, "1 21 3 12 21"},
+      {"upside-down range", 0, 0x0D, classDIAG_BRIGHTNESS_RANGE{12, 3}.GetStringFromData(), 2, dim, "1 21 3 12 21"},
+      {"level of two bytes", 0, 3, "\x05\x06", 2, dim, "1 21 3 12 21"},
+      {"schedule", 0, 0x0E, Schedule(2), kOk, schedule, "9 2 2"},
+      {"schedule beyond eleven periods", 0, 0x0E, Schedule(12), 3, schedule, "9 2 2"},
+      {"groups", 0, 4, classDIAG_GROUPS{"AB"}.GetStringFromData(), kOk, groups, "AB||AB||0"},
+      {"group masters", 0, 0x14, classDIAG_GROUP_MASTERS{3, "CD"}.GetStringFromData(), kOk, groups, "AB|CD|AB|CD|3"},
+      {"groups beyond ten", 0, 4, classDIAG_GROUPS{"ABCDEFGHIJK"}.GetStringFromData(), 2, groups, "AB|CD|AB|CD|3"},
+      {"scan off", 0, 7, "", kOk, switches, "0 0 0 0 0 0 0 0 20 0"},
+      {"daylight saving on", 0, 0x11, "", kOk, switches, "0 1 0 0 0 0 0 0 20 0"},
+      {"default on", 0, 0x1E, "", kOk, switches, "0 1 1 0 0 0 0 0 20 0"},
+      {"soft switches", 0, 0x10, classDIAG_SOFT_SWITCHES{1, 2, 3, 4, 5, 6}.GetStringFromData(), kOk, switches, "0 1 1 1 6 0 0 0 20 0"},
+      {"scroll options", 0, 0x17, classDIAG_SCROLL_OPTIONS{1, 2, "END"}.GetStringFromData(), kOk, switches, "0 1 1 1 6 1 2 0 20 0"},
+      {"temperature calibration", 0, 0x0F, classDIAG_TEMP_CALIBRATION{-3}.GetStringFromData(), kOk, switches, "0 1 1 1 6 1 2 -3 17 0"},
+      {"scan on, daylight saving and default off", 0, 8, "", kOk, nullptr, ""},
+      {"", 0, 0x12, "", kOk, nullptr, ""},
+      {"", 0, 0x1F, "", kOk, switches, "1 0 0 1 6 1 2 -3 17 0"},
+      {"reset", 0, 0xAA, "", kOk, switches, "1 0 0 1 6 1 2 -3 17 1"},
+      {"prepare for download", 0, 0xAB, "", kOk, Dump("/config/downloadsPrepared"), "1"},
+      {"scan with data", 0, 8, "\x01", 2, nullptr, ""},
+      {"pixel", 0, 0x18, Pixel(95, 15), kOk, Dump("/config/pixels"), R"([{"c":2,"s":1,"x":95,"y":15}])"},
+      {"pixel beyond the panel", 0, 0x18, Pixel(96, 0), 2, Size("/config/pixels"), "1"},
+      {"test pattern", 0, 6, classDIAG_TEST{4, 256, 3}.GetStringFromData(), kOk, Dump("/config/test"), R"({"code":4,"col":3,"row":256})"},
+      {"hardware temperature", 0, 0x13, classDIAG_HWTEMP{1000}.GetStringFromData(), kOk, Dump("/config/hwFrequency"), "1000"},
+      {"31 April", 0, 0, classDIAG_STIME{12, 0, 0, 31, 4, 26, 1}.ConvertDataIntoStr(), 2, nullptr, ""},
+      {"unknown function", 0, 0x99, "", 1, nullptr, ""},
+      {"unknown command", 0x0C, 0, "", 0, nullptr, ""},
+      {"files come with the file transfer", 2, 0, "", 0, nullptr, ""},
+  };
+  // clang-format on
+  Bench bench;
+  Play(bench, steps);
+
+  // The communication counters count again from 0 after clearing.
+  bench.counters.frames = 5;
+  EXPECT_EQ(bench.Stats().umsgrec_me, 5);
+  EXPECT_TRUE(bench.Run(0, 0x16).ok);
+  EXPECT_EQ(bench.Stats().umsgrec_me, 0);
+  bench.counters.frames = 7;
+  EXPECT_EQ(bench.Stats().umsgrec_me, 2);
+}
+
+TEST(SignsimState, TextsDefaultScheduledAndPagedMessagesAreKept) {
+  const Probe stats = [](Bench& b) {
+    const auto s = b.Stats();
+    return Nums(s.scrolling, s.scrollspeed, s.blinkenabled, s.blinkrate, s.def_loaded);
+  };
+  classSCHMSG_MSG scheduled{2, 1, 3, 8, 30, 17, 0, 12, 24, 26, 5, "SALE"};
+  // clang-format off
+  const std::vector<Step> steps = {
+      {"text", 1, 0, classTEXT_MSG{1, 2, 3, "HELLO"}.GetStringFromData(), kOk, Dump("/text/msg"), R"("HELLO")"},
+      {"text without its byte 0", 1, 0, "\x01\x02\x03" "BYE", 2, Dump("/text/msg"), R"("HELLO")"},
+      {"scroll", 1, 1, classTEXT_SCRMSG{0, 0, 10, 1, "NEWS"}.GetStringFromData(), kOk, Dump("/scrollText"), R"({"col":0,"length":10,"mode":1,"msg":"NEWS","row":0})"},
+      {"scroll speed", 1, 5, classTEXT_SCRSPEED{9}.GetStringFromData(), kOk, stats, "1 9 0 0 0"},
+      {"blink rate", 1, 0x0E, classTEXT_BLINK_RATE{4}.GetStringFromData(), kOk, stats, "1 9 1 4 0"},
+      {"clear", 1, 4, "", kOk, [&stats](Bench& b) { return stats(b) + Dump("/text")(b); }, "0 9 1 4 0null"},
+      {"pause rate", 1, 7, classTEXT_PAUSE_RATE{3}.GetStringFromData(), kOk, Dump("/textSettings/pauseRate"), "3"},
+      {"tabs", 1, 6, classTEXT_SETTABS{2, "\x05\x0A"}.GetStringFromData(), kOk, Dump("/textSettings/tabs"), R"({"2":"\u0005\n"})"},
+      {"fonts", 3, 0, "", kOk, Dump("/textSettings/fontClears"), "1"},
+      {"default message", 4, 0, classDEFMSG_MSG{1, "WELCOME"}.GetStringFromData(), kOk, [&stats](Bench& b) { return stats(b) + " " + Poll(b); }, "0 9 1 4 1 0 0 1 0"},
+      {"default placement", 4, 1, classDEFMSG_HORZVERT{1}.GetStringFromData(), kOk, Dump("/defaultMessage"), R"({"horzVert":1,"msg":"WELCOME","num":1})"},
+      {"scheduled message", 5, 0, scheduled.GetStringFromData(), kOk, Dump("/scheduled/messages/2"), R"({"format":5,"mday":24,"month":12,"msg":"SALE","prefix":1,"startHour":8,"startMin":30,"stopHour":17,"stopMin":0,"suffix":3,"year":26})"},
+      {"scheduled automatically", 5, 1, "", kOk, Dump("/scheduled/auto"), "true"},
+      {"scheduled prefix", 5, 3, classSCHMSG_PREFIX{5}.GetStringFromData(), kOk, Dump("/scheduled/prefix"), "5"},
+      {"scheduled suffix", 5, 4, classSCHMSG_SUFFIX{6}.GetStringFromData(), kOk, Dump("/scheduled/suffix"), "6"},
+      {"scheduled delay", 5, 7, classSCHMSG_DELAY{7}.GetStringFromData(), kOk, Dump("/scheduled/delay"), "7"},
+      {"scheduled format", 5, 5, classSCHMSG_FORMAT{1, 2, "\x10\x20", 9}.GetStringFromData(), kOk, Dump("/scheduled/format"), R"({"code":1,"lines":2,"maxlen":"1020","reserved":9})"},
+      {"scheduled format too short", 5, 5, "\x01\x02", 2, nullptr, ""},
+      {"scheduled manually, messages cleared", 5, 2, "", kOk, nullptr, ""},
+      {"", 5, 6, "", kOk, Dump("/scheduled/messages"), "{}"},
+      {"paged text started", 6, 1, "", kOk, Dump("/paged/running"), "true"},
+      {"page shown", 6, 3, classPAGE_DSP{3, 1, 2, 300}.GetStringFromData(), kOk, Dump("/paged/shown"), R"({"delay":300,"num":3,"prefix":1,"suffix":2})"},
+      {"page of four bytes", 6, 3, "\x03\x01\x02\x2C", 2, nullptr, ""},
+      {"no command sends a page", 6, 0, "", 1, nullptr, ""},
+  };
+  // clang-format on
+  Bench bench;
+  Play(bench, steps);
+  EXPECT_EQ(bench.sign.State()["scheduled"]["auto"], false);
+}
+
+TEST(SignsimState, PlayOrderControlsAndDescription) {
+  const Probe counter = [](Bench& b) {
+    classPLAY_COUNT_READ c;
+    c.GetDataFromString(b.Run(7, 0x11).data);
+    return Poll(b) + " " + std::to_string(c.PlayCounter);
+  };
+  const Probe description = [](Bench& b) {
+    classPLAY_DESC_READ d;
+    d.GetDataFromString(b.Run(7, 0x0E).data);
+    return std::to_string(d.descriptor.size()) + " " + TrimAtNul(d.descriptor);
+  };
+  classPLAY_ORDER nameless = Entries<classPLAY_ORDER>(1, 2);
+  nameless.FileName(2, "");
+  std::string oneShort = Entries<classPLAY_ORDER>(1, 2).GetStringFromData();
+  oneShort.pop_back();
+  // clang-format off
+  const std::vector<Step> steps = {
+      {"nothing to play", 7, 5, classPLAY_RESTART{1}.GetStringFromData(), kOk, counter, "0 0 0 0 0"},
+      {"play order loaded", 7, 0, Entries<classPLAY_ORDER>(1, 3).GetStringFromData(), kOk, counter, "1 0 0 0 0"},
+      {"restart", 7, 5, classPLAY_RESTART{2}.GetStringFromData(), kOk, counter, "1 1 0 0 1"},
+      {"pause", 7, 8, "", kOk, counter, "1 0 0 0 1"},
+      {"resume goes on", 7, 6, "", kOk, counter, "1 1 0 0 1"},
+      {"stop immediately", 7, 0x0B, "", kOk, Dump("/play/immediate"), "true"},
+      {"pause a stopped player", 7, 0x0C, "", kOk, Dump("/play/mode"), R"("stopped")"},
+      {"resume starts over", 7, 6, "", kOk, counter, "1 1 0 0 2"},
+      {"stop", 7, 7, "", kOk, counter, "1 0 0 0 2"},
+      {"counter cleared", 7, 0x12, "", kOk, counter, "1 0 0 0 0"},
+      {"autoplay on", 7, 0x40, "", kOk, [](Bench& b) { return std::to_string(b.Stats().autoplay); }, "1"},
+      {"a new play order starts", 7, 0, Entries<classPLAY_ORDER>(1, 1).GetStringFromData(), kOk, counter, "1 1 0 0 1"},
+      {"autoplay off", 7, 0x41, "", kOk, [](Bench& b) { return std::to_string(b.Stats().autoplay); }, "0"},
+      {"an entry without a name", 7, 2, nameless.GetStringFromData(), 2, Size("/play/entries"), "1"},
+      {"an entry cut short", 7, 0, oneShort, 2, Size("/play/entries"), "1"},
+      {"beyond the sign's memory", 7, 2, Entries<classPLAY_ORDER_APP>(1, 1000).GetStringFromData(), 3, Size("/play/entries"), "1"},
+      {"cleared", 7, 1, "", kOk, counter, "0 0 0 0 1"},
+      {"description", 7, 0x0D, classPLAY_DESC_WRITE{"LOBBY LOOP"}.GetStringFromData(), kOk, description, "256 LOBBY LOOP"},
+      {"description beyond 256", 7, 0x0D, classPLAY_DESC_WRITE{std::string(257, 'X')}.GetStringFromData(), 2, description, "256 LOBBY LOOP"},
+      {"sub play order", 7, 0x0F, "12", kOk, Dump("/play/subPlayOrder"), "12"},
+      {"sub play order not a number", 7, 0x0F, "1x", 2, Dump("/play/subPlayOrder"), "12"},
+      {"unknown function", 7, 0x10, "", 1, nullptr, ""},
+  };
+  // clang-format on
+  Bench bench;
+  Play(bench, steps);
+}
+
+TEST(SignsimState, VariablesCellsAndCountersReadBack) {
+  const auto variable = [](std::int16_t num) -> Probe {
+    return [num](Bench& b) {
+      classVARIABLE_READ_Res v;
+      v.GetDataFromString(b.Run(9, 0, classVARIABLE_READ_Req{num}.GetStringFromData()).data);
+      return Nums(v.color, v.blink, v.inverse) + " " + v.text_variable;
+    };
+  };
+  const auto cell = [](std::int16_t num) -> Probe {
+    return [num](Bench& b) {
+      classCELL_READ_Res c;
+      c.GetDataFromString(b.Run(10, 0, classCELL_READ_Req{num}.GetStringFromData()).data);
+      return Nums(c.color, c.blink, c.inverse) + " " + c.cell_variable;
+    };
+  };
+  const Probe counter = [](Bench& b) {
+    classCOUNTER_READ_Res c;
+    c.GetDataFromString(b.Run(11, 0, classCOUNTER_READ_Req{6}.GetStringFromData()).data);
+    return Nums(c.counter_num, c.operation, c.incdec_value, c.autoreload, c.start_value,
+                c.stop_value, c.current_value, c.Status, c.inverse);
+  };
+  classVARIABLE_MULTIWRITE multi;
+  multi.num_vars(2);
+  multi.X(1, 3), multi.Length(1, 3), multi.variable(1, "ONE");
+  multi.X(2, 4), multi.Length(2, 3), multi.variable(2, "TWO");
+  classVARIABLE_MULTIWRITE overlong = multi;  // the sign splits by Length, not by text
+  overlong.Length(2, 2);
+  classVARIABLE_ATTRIBUTES attributes;
+  attributes.num_vars(1);
+  attributes.X(1, 3), attributes.color(1, 2), attributes.blink(1, 1), attributes.inverse(1, 1);
+  classCELL_LOCAL_WRITE resets;
+  resets.cell_reset_month(8, 12), resets.cell_reset_minute(8, 59);
+  // clang-format off
+  const std::vector<Step> steps = {
+      {"never written", 9, 1, classVARIABLE_WRITE{1, "X"}.GetStringFromData(), kOk, variable(3), "0 0 0 "},
+      {"written", 9, 1, classVARIABLE_WRITE{3, "12:00"}.GetStringFromData(), kOk, variable(3), "0 0 0 12:00"},
+      {"attributes", 9, 4, attributes.GetStringFromData(), kOk, variable(3), "2 1 1 12:00"},
+      {"several at once", 9, 3, multi.GetStringFromData(), kOk, [&variable](Bench& b) { return variable(3)(b) + "|" + variable(4)(b); }, "2 1 1 ONE|0 0 0 TWO"},
+      {"a Length short of its text", 9, 3, overlong.GetStringFromData(), 2, variable(4), "0 0 0 TWO"},
+      {"cleared", 9, 2, "", kOk, variable(3), "0 0 0 "},
+      {"write without byte 0", 9, 1, "\x03" "AB", 2, variable(3), "0 0 0 "},
+      {"cell", 10, 1, classCELL_WRITE{3, "C3"}.GetStringFromData(), kOk, [&](Bench& b) { return cell(3)(b) + "|" + variable(3)(b); }, "0 0 0 C3|0 0 0 "},
+      {"cell attributes", 10, 4, attributes.GetStringFromData(), kOk, cell(3), "2 1 1 C3"},
+      {"cell resets", 10, 5, resets.GetStringFromData(), kOk, Dump("/data/cellResets/8"), R"("12/00/00 00:59")"},
+      {"cell resets short", 10, 5, std::string(44, '\0'), 2, Dump("/data/cellResets/8"), R"("12/00/00 00:59")"},
+      {"cells cleared", 10, 2, "", kOk, cell(3), "0 0 0 "},
+      {"counter never defined", 11, 2, classCOUNTER_CONTROL{7, 1, 0, 0, 0}.GetStringFromData(), kOk, counter, "6 0 0 0 0 0 0 0 0"},
+      {"counter defined", 11, 1, classCOUNTER_DEFINE{6, 1, 2, 3, -2, 4, 1, 40000, -1}.GetStringFromData(), kOk, counter, "6 1 -2 1 40000 -1 40000 0 0"},
+      {"counter controlled", 11, 2, classCOUNTER_CONTROL{6, 1, 2, 3, 4}.GetStringFromData(), kOk, counter, "6 1 -2 1 40000 -1 40000 1 4"},
+      {"definition of 15 bytes", 11, 1, std::string(15, '\x06'), 2, counter, "6 1 -2 1 40000 -1 40000 1 4"},
+      {"counters cleared", 11, 3, "", kOk, counter, "6 0 0 0 0 0 0 0 0"},
+      {"unknown cell function", 10, 3, "", 1, nullptr, ""},
+  };
+  // clang-format on
+  Bench bench;
+  Play(bench, steps);
+}
+
+// The control's own routines walk the play order and the directory over TCP, up to the
+// entries that mark their ends.
+TEST(SignsimState, TheControlWalksPlayOrderAndDirectory) {
+  TempDir files;
+  const auto seed = [&](const std::string& name, std::size_t size, int hour) {
+    const auto path = files.path() / name;
+    files.Write(name, std::string(size, 'x'));
+    std::tm t{};
+    t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 4, t.tm_hour = hour, t.tm_min = 5, t.tm_sec = 9;
+    t.tm_isdst = -1;
+    const auto when = std::chrono::system_clock::from_time_t(std::mktime(&t));
+    std::filesystem::last_write_time(path, std::chrono::file_clock::from_sys(when));
+    return path.string();
+  };
+  signsim::Options options;
+  options.files = {seed("logo.bmp", 70000, 13), seed("Long File Name.text", 10, 14),
+                   seed("long file name2.text", 0, 15)};
+  SignRig rig(options);
+  ASSERT_TRUE(rig.Open(rig.Tcp())) << rig.link->ErrorMessage;
+
+  classrPlayCmdTransRoutines play(*rig.engine);
+  auto order = Entries<classPLAY_ORDER>(1, 41);
+  ASSERT_TRUE(play.TransmitSignPlayOrder(order)) << rig.link->ErrorMessage;
+  const classPLAY_GET_NEXT got = play.GetSignPlayOrder();
+  const auto want = Entries<classPLAY_ORDER>(1, 41);
+  ASSERT_EQ(got.num_entries(), 41);
+  for (std::int16_t i = 1; i <= 41; ++i) {
+    EXPECT_EQ(got.FileName(i) + Nums(got.delay(i), got.prefix(i), got.suffix(i)),
+              want.FileName(i) + Nums(want.delay(i), want.prefix(i), want.suffix(i)));
+  }
+  EXPECT_EQ(play.PlayCountRead(), 0);
+
+  classrDirCmdTransRoutines dir(*rig.engine);
+  const classDIR_ALL all = dir.GetAllSignDirInfo();
+  std::string entries;
+  for (std::int16_t i = 1; i <= all.num_entries(); ++i) {
+    entries += all.fname(i) + " " +
+               Nums(all.size(i), all.hour(i), all.min(i), all.sec(i), all.mon(i), all.mday(i),
+                    all.year(i)) +
+               "; ";
+  }
+  EXPECT_EQ(entries,
+            "LOGO.BMP 70000 13 5 9 12 4 26; LONGFI~1.TEX 10 14 5 9 12 4 26; "
+            "LONGFI~2.TEX 0 15 5 9 12 4 26; ");
+  const classDIR_FILE logo = dir.GetSignDirInfo("logo.bmp");
+  EXPECT_FALSE(logo.CMDFailed);
+  EXPECT_EQ(logo.fname + " " + std::to_string(logo.size), "LOGO.BMP 70000");
+  EXPECT_TRUE(dir.GetSignDirInfo("NONE.BMP").CMDFailed);
+  EXPECT_NE(rig.link->ErrorMessage.find("[F9]-File Not Found"), std::string::npos);
+  EXPECT_EQ(dir.GetFirstSignDirInfo().fname, "LOGO.BMP" + std::string(5, '\0'));
+  EXPECT_EQ(dir.GetNextSignDirInfo().fname, "LONGFI~1.TEX" + std::string(1, '\0'));
+  EXPECT_TRUE(dir.ClearSignDirInfo());
+  const classDIR_FIRST end = dir.GetFirstSignDirInfo();
+  EXPECT_EQ(end.fname + std::to_string(end.size), std::string(13, '\0') + "0");
+  EXPECT_EQ(dir.GetAllSignDirInfo().num_entries(), 0);
+  EXPECT_TRUE(play.ClearSignPlayOrder());
+  EXPECT_EQ(play.GetSignPlayOrder().num_entries(), 0);
+
+  signsim::Counters counters;
+  options.files = {(files.path() / "gone.bmp").string()};
+  try {
+    signsim::Sign sign(options, counters);
+    ADD_FAILURE() << "a missing file was accepted";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("--file: cannot read '" + options.files[0] + "': ", 0),
+              0u);
+  }
+}

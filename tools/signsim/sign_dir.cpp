@@ -1,0 +1,172 @@
+// CMD 8: the directory of the files the sign holds, and the files it starts with.
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <limits>
+#include <stdexcept>
+
+#include <qordtcon/payloads/fields.hpp>
+
+#include "sign_commands.hpp"
+
+namespace signsim {
+
+using qordtcon::ByteReader;
+using qordtcon::ByteWriter;
+using File = DirState::File;
+
+namespace {
+
+constexpr std::size_t kRecordLength = 30;
+constexpr std::size_t kNameField = 13;
+constexpr int kStored = 1;  // stat of an entry that holds a file
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool ShortNameChar(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u < 0x80 && (std::isalnum(u) || std::strchr("!#$%&'()-@^_`{}~", c) != nullptr);
+}
+
+bool FitsShortName(std::string_view name) {
+  const auto dot = name.find('.');
+  const std::string_view base = name.substr(0, dot);
+  const std::string_view ext = dot == std::string_view::npos ? "" : name.substr(dot + 1);
+  return !base.empty() && base.size() <= 8 && ext.size() <= 3 &&
+         ext.find('.') == std::string_view::npos &&
+         std::all_of(base.begin(), base.end(), ShortNameChar) &&
+         std::all_of(ext.begin(), ext.end(), ShortNameChar);
+}
+
+// Up to `room` characters of `part` as a short name holds them: blanks and dots left
+// out, characters a short name cannot hold turned into '_'.
+std::string ShortPart(std::string_view part, std::size_t room) {
+  std::string out;
+  for (const char c : part) {
+    if (out.size() == room) break;
+    if (c == ' ' || c == '.') continue;
+    out += ShortNameChar(c) ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : '_';
+  }
+  return out;
+}
+
+bool Stored(const DirState& dir, std::string_view name) {
+  return std::any_of(dir.files.begin(), dir.files.end(),
+                     [&](const File& f) { return f.name == name; });
+}
+
+// The 8.3 alias of a file's base name: a name that fits stays as it is, upper-cased;
+// another becomes six characters, "~N" and up to three of its extension, N the first
+// number no stored file uses.
+std::string ShortName(std::string_view name, const DirState& dir) {
+  if (FitsShortName(name)) return Upper(name);
+  const auto dot = name.rfind('.');
+  const bool hasExt = dot != std::string_view::npos && dot != 0;
+  const std::string base = ShortPart(hasExt ? name.substr(0, dot) : name, 6);
+  const std::string ext = hasExt ? ShortPart(name.substr(dot + 1), 3) : "";
+  for (int n = 1;; ++n) {
+    const std::string tail = "~" + std::to_string(n);
+    std::string alias = base.substr(0, 8 - tail.size()) + tail + (ext.empty() ? "" : "." + ext);
+    if (!Stored(dir, alias)) return alias;
+  }
+}
+
+ClockFields LocalTime(std::filesystem::file_time_type when) {
+  const auto sys = std::chrono::file_clock::to_sys(when);
+  const std::time_t t =
+      std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(sys));
+  std::tm local{};
+  ::localtime_r(&t, &local);
+  return {local.tm_hour,
+          local.tm_min,
+          local.tm_sec,
+          local.tm_mday,
+          local.tm_mon + 1,
+          local.tm_year % 100,
+          0};
+}
+
+// The 30-byte record of an entry; past the last file comes the end marker, all zeros
+// (no name, size 0).
+std::string Record(const File* f) {
+  if (f == nullptr) return std::string(kRecordLength, '\0');
+  ByteWriter w;
+  w.Byte(kStored).Byte(0).Word(0).Word(0);  // stat, page, lp, offset
+  w.Padded(f->name, kNameField).Long(f->size);
+  w.Byte(f->time.hour).Byte(f->time.min).Byte(f->time.sec);
+  w.Byte(f->time.mon).Byte(f->time.mday).Byte(f->time.year).Byte(0);  // month before day
+  return std::move(w).str();
+}
+
+Reply ReadEntry(SignState& s, std::string_view data, bool first) {
+  End(ByteReader(data));
+  DirState& dir = s.dir;
+  if (first) dir.cursor = 0;
+  const std::size_t index = dir.cursor;
+  dir.cursor = std::min(index + 1, dir.files.size());
+  return Reply::Ok(Record(index < dir.files.size() ? &dir.files[index] : nullptr));
+}
+
+Reply Clear(SignState& s, std::string_view data) {
+  End(ByteReader(data));
+  s.dir.files.clear();
+  s.dir.cursor = 0;
+  return Reply::Ok();
+}
+
+// Names on the sign are upper case; the host may ask in either case.
+Reply ReadFile(SignState& s, std::string_view data) {
+  const std::string name = Upper(qordtcon::TrimAtNul(data));
+  const auto it = std::find_if(s.dir.files.begin(), s.dir.files.end(),
+                               [&](const File& f) { return f.name == name; });
+  if (it == s.dir.files.end()) return Reply::Error(kFileNotFound);
+  return Reply::Ok(Record(&*it));
+}
+
+}  // namespace
+
+void SeedFiles(DirState& dir, const std::vector<std::string>& paths) {
+  namespace fs = std::filesystem;
+  for (const std::string& path : paths) {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    const fs::file_time_type modified = ec ? fs::file_time_type() : fs::last_write_time(path, ec);
+    if (ec) throw std::runtime_error("--file: cannot read '" + path + "': " + ec.message());
+    File f;
+    f.name = ShortName(fs::path(path).filename().string(), dir);
+    f.size = static_cast<std::int32_t>(
+        std::min<std::uintmax_t>(size, std::numeric_limits<std::int32_t>::max()));
+    f.time = LocalTime(modified);
+    // A later file of the same name takes the place of the earlier one.
+    std::erase_if(dir.files, [&](const File& old) { return old.name == f.name; });
+    dir.files.push_back(std::move(f));
+  }
+}
+
+void AddDirCommands(CommandTable& t) {
+  using S = SignState&;
+  using D = std::string_view;
+  t.insert({
+      {{0x08, 0x00}, [](S s, D d) { return ReadEntry(s, d, true); }},
+      {{0x08, 0x01}, [](S s, D d) { return ReadEntry(s, d, false); }},
+      {{0x08, 0x02}, Clear},
+      {{0x08, 0x03}, ReadFile},
+  });
+}
+
+void DirJson(const SignState& s, nlohmann::json& out) {
+  nlohmann::json files = nlohmann::json::array();
+  for (const File& f : s.dir.files)
+    files.push_back({{"name", f.name}, {"size", f.size}, {"modified", TimeJson(f.time)}});
+  out["directory"] = std::move(files);
+}
+
+}  // namespace signsim
