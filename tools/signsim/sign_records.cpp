@@ -1,5 +1,5 @@
 // The two answers that report on the whole sign: the sign type (72 bytes) and the
-// statistics record (444 bytes and a 3-byte tail the reader cuts off).
+// statistics record (444 bytes).
 #include <algorithm>
 
 #include <qordtcon/payloads/fields.hpp>
@@ -140,7 +140,6 @@ std::string StatsRecord(const SignState& s) {
   LastUpdate(w, s, true);
   w.Padded(s.serialNumber, kNameLength).Word(p.counter).Byte(0);  // play_counter, autotext
   w.Padded(s.displayName, kNameLength);  // from 412: its first byte doubles as Z2Board
-  w.Byte(0).Byte(0).Byte(0);
   return std::move(w).str();
 }
 
