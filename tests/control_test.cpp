@@ -176,7 +176,8 @@ TEST(Control, DisplayInfoBurst) {
   classDIAG_TEMP_CALIBRATION temp;
   classTEXT_SCRSPEED speed;
   speed.speed = 3;
-  rig.control->SetDisplayInfo(0, level, range, schedule, temp, true, speed);
+  EXPECT_TRUE(rig.control->SetDisplayInfo(0, level, range, schedule, temp, true, speed))
+      << rig.control->LastErrorMessage();
   EXPECT_EQ(rig.control->TransmitTimeOut(), 777);
   EXPECT_EQ(schedule.Num_Periods(), 2) << "dimlevel 21 keeps the host's schedule";
   // Seven packets in one write, in order.
@@ -188,8 +189,13 @@ TEST(Control, DisplayInfoBurst) {
   EXPECT_EQ(codes, (std::vector<std::pair<int, int>>{
                        {0, 0}, {0, 13}, {0, 3}, {0, 14}, {0, 15}, {0, 17}, {1, 5}}));
   level.dimlevel = 5;
-  rig.control->SetDisplayInfo(0, level, range, schedule, temp, false, speed);
+  EXPECT_TRUE(rig.control->SetDisplayInfo(0, level, range, schedule, temp, false, speed));
   EXPECT_EQ(schedule.Num_Periods(), 0);
+
+  // The sixth packet (daylight saving on) is lost: its acknowledgement never comes.
+  rig.sim->AddFault(signsim::ParseFault("drop-ack@0/17"));
+  EXPECT_FALSE(rig.control->SetDisplayInfo(0, level, range, schedule, temp, true, speed));
+  EXPECT_EQ(rig.control->TransmitTimeOut(), 777);
 }
 
 TEST(Control, ClockFromThePc) {

@@ -38,7 +38,7 @@ constexpr KindInfo kKinds[] = {
 
 constexpr std::string_view kAccepted =
     "drop-ack, nak, bad-bcc, silent, error=CODE, echo, delay=MS, foreign[=NODE], drop-after=N, "
-    "each optionally followed by :COUNT or :always";
+    "each optionally followed by @CMD/FNC (only that command's frames) and :COUNT or :always";
 
 // A whole decimal number, or 0x-hex; nothing else.
 std::optional<long long> ParseNumber(std::string_view text) {
@@ -76,7 +76,8 @@ std::string_view FaultKindName(FaultKind kind) {
 
 Fault ParseFault(std::string_view spec) {
   const auto [head, count] = SplitAt(spec, ':');
-  const auto [name, value] = SplitAt(head, '=');
+  const auto [kindAndValue, only] = SplitAt(head, '@');
+  const auto [name, value] = SplitAt(kindAndValue, '=');
   const auto info = std::find_if(std::begin(kKinds), std::end(kKinds),
                                  [&](const KindInfo& k) { return k.name == name; });
   if (info == std::end(kKinds)) {
@@ -97,6 +98,20 @@ Fault ParseFault(std::string_view spec) {
                           "' does not fit: " + std::string(info->valueHelp));
     }
     fault.value = static_cast<int>(*number);
+  }
+  if (only) {
+    const auto [cmd, fnc] = SplitAt(*only, '/');
+    const auto c = ParseNumber(cmd);
+    std::optional<long long> f;
+    if (fnc) f = ParseNumber(*fnc);
+    if (info->kind == FaultKind::Echo || info->kind == FaultKind::DropAfter) {
+      throw Bad(spec, "'" + std::string(name) + "' acts on bytes, not on one command's frames");
+    }
+    if (!c || !f || *c < 0 || *c > 255 || *f < 0 || *f > 255) {
+      throw Bad(spec, "'@" + std::string(*only) + "' must be @CMD/FNC, each 0..255");
+    }
+    fault.cmd = static_cast<int>(*c);
+    fault.fnc = static_cast<int>(*f);
   }
   if (count) {
     const auto number = ParseNumber(*count);
@@ -123,9 +138,10 @@ bool FaultSet::Armed(FaultKind kind) const {
   return std::any_of(armed_.begin(), armed_.end(), [&](const Fault& f) { return f.kind == kind; });
 }
 
-std::optional<Fault> FaultSet::Take(FaultKind kind) {
-  const auto it =
-      std::find_if(armed_.begin(), armed_.end(), [&](const Fault& f) { return f.kind == kind; });
+std::optional<Fault> FaultSet::Take(FaultKind kind, int cmd, int fnc) {
+  const auto it = std::find_if(armed_.begin(), armed_.end(), [&](const Fault& f) {
+    return f.kind == kind && (f.cmd < 0 || f.cmd == cmd) && (f.fnc < 0 || f.fnc == fnc);
+  });
   if (it == armed_.end()) return std::nullopt;
   const Fault taken = *it;
   if (it->count != kAlways && --it->count == 0) armed_.erase(it);

@@ -14,8 +14,9 @@ class FaultSet {
   void Add(const Fault& fault);
   void Clear() { armed_.clear(); }
   bool Armed(FaultKind kind) const;
-  // The oldest armed fault of this kind, used up once (an `always` fault stays armed).
-  std::optional<Fault> Take(FaultKind kind);
+  // The oldest armed fault of this kind for a frame of cmd/fnc (-1: a fault not tied to a
+  // command), used up once (an `always` fault stays armed).
+  std::optional<Fault> Take(FaultKind kind, int cmd = -1, int fnc = -1);
 
  private:
   std::vector<Fault> armed_;

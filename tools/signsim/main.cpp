@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
                  "Put this file's 8.3 name, size and time into the "
                  "directory; repeatable")
       ->check(CLI::ExistingFile);
-  app.add_option("--fault", faultSpecs, "KIND[=VALUE][:COUNT|:always], repeatable");
+  app.add_option("--fault", faultSpecs, "KIND[=VALUE][@CMD/FNC][:COUNT|:always], repeatable");
   app.add_option("--dial-result", dialResult,
                  "Modem answer to a dial: CONNECT, BUSY, NO CARRIER, NO DIALTONE, NO ANSWER")
       ->capture_default_str();

@@ -125,7 +125,7 @@ void Session::HandleFrame() {
   }
   sign_.Count(&Counters::frames);
   sign_.RecordFrame(frame);
-  if (!broadcast && sign_.TakeFault(FaultKind::Silent)) {
+  if (!broadcast && sign_.TakeFault(FaultKind::Silent, cmd, fnc)) {
     silentPeriod_ = true;
     lastAnswered_ = false;
     return;
@@ -144,11 +144,11 @@ void Session::HandleFrame() {
     sign_.Execute(cmd, fnc, data);
     return;
   }
-  if (sign_.TakeFault(FaultKind::DropAck)) {
+  if (sign_.TakeFault(FaultKind::DropAck, cmd, fnc)) {
     lastAnswered_ = false;
     return;
   }
-  if (sign_.TakeFault(FaultKind::Nak)) {
+  if (sign_.TakeFault(FaultKind::Nak, cmd, fnc)) {
     out_ += {DLE, NAK};
     sign_.Count(&Counters::naks);
     lastAnswered_ = false;
@@ -157,11 +157,11 @@ void Session::HandleFrame() {
   if (last_ && last_->number == number && last_->cmd == cmd && last_->fnc == fnc) {
     // The host missed the answer and sent the same transaction again.
     sign_.Count(&Counters::repeats);
-    Answer(last_->replyBody, newBcc);
+    Answer(last_->replyBody, newBcc, cmd, fnc);
     return;
   }
   Reply reply;
-  if (const auto fault = sign_.TakeFault(FaultKind::ErrorReply)) {
+  if (const auto fault = sign_.TakeFault(FaultKind::ErrorReply, cmd, fnc)) {
     reply = Reply::Error(static_cast<std::uint8_t>(fault->value));
   } else {
     reply = sign_.Execute(cmd, fnc, data);
@@ -170,21 +170,21 @@ void Session::HandleFrame() {
   replyBody.Byte(0).Byte(sign_.Node()).Byte(reply.ok ? qordtcon::kReplyOk : qordtcon::kReplyError);
   replyBody.Byte(sts).Word(number).Byte(reply.ok ? fnc : reply.code).Text(reply.data);
   last_ = Transaction{number, cmd, fnc, std::move(replyBody).str()};
-  Answer(last_->replyBody, newBcc);
+  Answer(last_->replyBody, newBcc, cmd, fnc);
 }
 
-void Session::Answer(const std::string& replyBody, bool newBcc) {
+void Session::Answer(const std::string& replyBody, bool newBcc, int cmd, int fnc) {
   out_ += {DLE, ACK};
   sign_.Count(&Counters::acks);
   lastAnswered_ = true;
-  const auto delay = sign_.TakeFault(FaultKind::Delay);
+  const auto delay = sign_.TakeFault(FaultKind::Delay, cmd, fnc);
   std::string reply;
-  if (const auto foreign = sign_.TakeFault(FaultKind::Foreign)) {
+  if (const auto foreign = sign_.TakeFault(FaultKind::Foreign, cmd, fnc)) {
     std::string body = replyBody;
     body[0] = static_cast<char>(foreign->value);
     reply += ReplyFrame(body, newBcc, false);
   }
-  reply += ReplyFrame(replyBody, newBcc, sign_.TakeFault(FaultKind::BadBcc).has_value());
+  reply += ReplyFrame(replyBody, newBcc, sign_.TakeFault(FaultKind::BadBcc, cmd, fnc).has_value());
   sign_.Count(&Counters::replies);
   if (delay) {
     Flush();

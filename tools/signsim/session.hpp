@@ -52,7 +52,7 @@ class Session {
   void BeginFrame();
   void HandleFrame();
   void HandleInquiry(std::uint8_t node, std::uint8_t bcc);
-  void Answer(const std::string& replyBody, bool newBcc);
+  void Answer(const std::string& replyBody, bool newBcc, int cmd, int fnc);
   std::string ReplyFrame(std::string_view body, bool newBcc, bool corrupt) const;
   void Flush();
 

@@ -83,9 +83,9 @@ bool SharedSign::FaultArmed(FaultKind kind) const {
   return faults_.Armed(kind);
 }
 
-std::optional<Fault> SharedSign::TakeFault(FaultKind kind) {
+std::optional<Fault> SharedSign::TakeFault(FaultKind kind, int cmd, int fnc) {
   std::lock_guard lock(mutex_);
-  auto fault = faults_.Take(kind);
+  auto fault = faults_.Take(kind, cmd, fnc);
   if (fault) {
     ++counters_.faults[kind];
     Changed();

@@ -29,7 +29,7 @@ class SharedSign {
   void ClearFaults();
   bool FaultArmed(FaultKind kind) const;
   // Uses up one application of the oldest armed fault of this kind and counts it.
-  std::optional<Fault> TakeFault(FaultKind kind);
+  std::optional<Fault> TakeFault(FaultKind kind, int cmd = -1, int fnc = -1);
 
   void Count(int Counters::*counter);
   Counters GetCounters() const;

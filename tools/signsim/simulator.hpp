@@ -26,9 +26,11 @@ struct Fault {
   FaultKind kind;
   int value = 0;  // error code, delay in ms, foreign node, byte budget
   int count = 1;  // frames it applies to, or kAlways
+  int cmd = -1;   // only frames of this command (-1: any)
+  int fnc = -1;   // only frames of this function (-1: any)
 };
 
-// Parses KIND[=VALUE][:COUNT|:always]; throws std::invalid_argument with a text that
+// Parses KIND[=VALUE][@CMD/FNC][:COUNT|:always]; throws std::invalid_argument with a text that
 // says what was wrong and what is accepted.
 Fault ParseFault(std::string_view spec);
 // The spelling of a kind in fault specs, dumps and reports ("drop-ack").
