@@ -70,9 +70,12 @@ TEST(SignsimFaults, SpecsParseOrSayWhatIsAccepted) {
     EXPECT_EQ(f.value, g.value) << g.spec;
     EXPECT_EQ(f.count, g.count) << g.spec;
   }
+  const Fault only = signsim::ParseFault("error=5@0x0B/2:3");
+  EXPECT_EQ(std::tuple(only.value, only.cmd, only.fnc, only.count), std::tuple(5, 11, 2, 3));
   const std::string accepted =
       "drop-ack, nak, bad-bcc, silent, error=CODE, echo, delay=MS, foreign[=NODE], "
-      "drop-after=N, each optionally followed by :COUNT or :always";
+      "drop-after=N, each optionally followed by @CMD/FNC (only that command's frames) and "
+      ":COUNT or :always";
   struct Bad {
     const char* spec;
     std::string text;
@@ -94,6 +97,8 @@ TEST(SignsimFaults, SpecsParseOrSayWhatIsAccepted) {
        "bad fault 'drop-after=': value '' does not fit: drop-after=N, N bytes 0 or "
        "more"},
       {"nak:0", "bad fault 'nak:0': count '0' must be a number 1 or more, or 'always'"},
+      {"nak@7", "bad fault 'nak@7': '@7' must be @CMD/FNC, each 0..255"},
+      {"echo@1/0", "bad fault 'echo@1/0': 'echo' acts on bytes, not on one command's frames"},
   };
   for (const Bad& b : bad) {
     try {
