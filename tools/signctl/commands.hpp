@@ -83,6 +83,13 @@ CLI::Option* Entries(CLI::App& sub, const std::string& name, const std::string& 
 template <class P>
 using Options = std::type_identity_t<std::function<void(CLI::App&, P&)>>;
 
+// The options of a payload that is one byte field, required.
+template <class P>
+std::function<void(CLI::App&, P&)> OneByte(std::string option, std::int16_t P::*field,
+                                           std::string help) {
+  return [=](CLI::App& s, P& p) { Byte(s, option, p.*field, help)->required(); };
+}
+
 // Runs the payload's encoder once, so that a value that does not fit is found before the
 // connection opens.
 template <class P>

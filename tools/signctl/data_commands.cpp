@@ -55,9 +55,7 @@ void CounterFields(CLI::App& s, classCOUNTER_DEFINE& p) {
 void AddDataCommands(Registry& r) {
   r.Group("Variables, cells and counters");
   r.Ask(SIGNCTL_METHOD(GetDisplayVariable), "Read a variable",
-        [](CLI::App& s, classVARIABLE_READ_Req& p) {
-          Byte(s, "--variable-num", p.variable_num, "Variable number")->required();
-        });
+        OneByte("--variable-num", &classVARIABLE_READ_Req::variable_num, "Variable number"));
   r.Send(SIGNCTL_METHOD(SetDisplayVariable), "Write a variable's text",
          [](CLI::App& s, classVARIABLE_WRITE& p) {
            Byte(s, "--variable-num", p.variable_num, "Variable number")->required();
@@ -71,9 +69,8 @@ void AddDataCommands(Registry& r) {
          AttributeEntries);
   r.Plain(SIGNCTL_METHOD(ClearDisplayVariable), "Clear every variable");
 
-  r.Ask(SIGNCTL_METHOD(GetDisplayCell), "Read a cell", [](CLI::App& s, classCELL_READ_Req& p) {
-    Byte(s, "--cell-num", p.cell_num, "Cell number")->required();
-  });
+  r.Ask(SIGNCTL_METHOD(GetDisplayCell), "Read a cell",
+        OneByte("--cell-num", &classCELL_READ_Req::cell_num, "Cell number"));
   r.Send(SIGNCTL_METHOD(SetDisplayCell), "Write a cell's text",
          [](CLI::App& s, classCELL_WRITE& p) {
            Byte(s, "--cell-num", p.cell_num, "Cell number")->required();
@@ -97,9 +94,7 @@ void AddDataCommands(Registry& r) {
   r.Plain(SIGNCTL_METHOD(ClearDisplayCells), "Clear every cell");
 
   r.Ask(SIGNCTL_METHOD(GetDisplayCounter), "Read a counter",
-        [](CLI::App& s, classCOUNTER_READ_Req& p) {
-          Byte(s, "--counter-num", p.counter_num, "Counter number")->required();
-        });
+        OneByte("--counter-num", &classCOUNTER_READ_Req::counter_num, "Counter number"));
   r.Send(SIGNCTL_METHOD(DefineDisplayCounter), "Define how a counter counts", CounterFields);
   r.Send(SIGNCTL_METHOD(ControlDisplayCounter), "Start, stop or restyle a counter",
          [](CLI::App& s, classCOUNTER_CONTROL& p) {

@@ -26,9 +26,7 @@ void AddMessageCommands(Registry& r) {
            Text(s, "--msg", p.msg, "The text")->required();
          });
   r.Send(SIGNCTL_METHOD(SetDefaultMsgHorzVertOnDisplay), "Place the default message",
-         [](CLI::App& s, classDEFMSG_HORZVERT& p) {
-           Byte(s, "--horz", p.horz, "Placement")->required();
-         });
+         OneByte("--horz", &classDEFMSG_HORZVERT::horz, "Placement"));
   r.Send(SIGNCTL_METHOD(SetDisplayScheduledMessageOnDisplay), "Store a scheduled message",
          [](CLI::App& s, classSCHMSG_MSG& p) {
            Byte(s, "--msg-num", p.msg_num, "Message number");
@@ -47,13 +45,9 @@ void AddMessageCommands(Registry& r) {
   r.Switch(SIGNCTL_METHOD(SetScheduledMessageAutoManualOnDisplay),
            "Run scheduled messages automatically or by hand", "--auto", "--manual");
   r.Send(SIGNCTL_METHOD(SetScheduledMsgPrefixOnDisplay), "Set the prefix of scheduled messages",
-         [](CLI::App& s, classSCHMSG_PREFIX& p) {
-           Byte(s, "--prefix-mode", p.prefix_mode, "Prefix mode")->required();
-         });
+         OneByte("--prefix-mode", &classSCHMSG_PREFIX::prefix_mode, "Prefix mode"));
   r.Send(SIGNCTL_METHOD(SetScheduledMsgSuffixOnDisplay), "Set the suffix of scheduled messages",
-         [](CLI::App& s, classSCHMSG_SUFFIX& p) {
-           Byte(s, "--suffix-mode", p.suffix_mode, "Suffix mode")->required();
-         });
+         OneByte("--suffix-mode", &classSCHMSG_SUFFIX::suffix_mode, "Suffix mode"));
   r.Send(SIGNCTL_METHOD(SetScheduleMsgFormatOnDisplay), "Set the layout of scheduled messages",
          [](CLI::App& s, classSCHMSG_FORMAT& p) {
            Byte(s, "--format-code", p.format_code, "Format code");
@@ -61,9 +55,8 @@ void AddMessageCommands(Registry& r) {
            Text(s, "--maxlen", p.maxlen, "Longest line per line, as text");
            Byte(s, "--reserved", p.reserved, "Reserved byte");
          });
-  r.Send(
-      SIGNCTL_METHOD(SetScheduledMsgDelayOnDisplay), "Set the pause between scheduled messages",
-      [](CLI::App& s, classSCHMSG_DELAY& p) { Byte(s, "--delay", p.delay, "Delay")->required(); });
+  r.Send(SIGNCTL_METHOD(SetScheduledMsgDelayOnDisplay), "Set the pause between scheduled messages",
+         OneByte("--delay", &classSCHMSG_DELAY::delay, "Delay"));
   r.Plain(SIGNCTL_METHOD(ClearDisplayScheduledMessages), "Delete every scheduled message");
 
   r.Send(SIGNCTL_METHOD(SetDisplayPagedTextMessage), "Send a page of text",
@@ -87,9 +80,7 @@ void AddMessageCommands(Registry& r) {
            "--start", "--stop");
   r.Send(SIGNCTL_METHOD(ShowPagedTextOnDisplay), "Show a stored page", PageOptions<classPAGE_DSP>);
   r.Ask(SIGNCTL_METHOD(GetDisplayPagedMessage), "Read a page back",
-        [](CLI::App& s, classPAGE_GET_Req& p) {
-          Byte(s, "--pagenum", p.pagenum, "Page number")->required();
-        });
+        OneByte("--pagenum", &classPAGE_GET_Req::pagenum, "Page number"));
   r.Plain(SIGNCTL_METHOD(ClearDisplayFonts), "Delete the loaded fonts");
 }
 

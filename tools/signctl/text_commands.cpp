@@ -24,22 +24,16 @@ void AddTextCommands(Registry& r) {
          });
   r.Plain(SIGNCTL_METHOD(ClearDisplay), "Blank the sign's text");
   r.Send(SIGNCTL_METHOD(SetDisplayScrollSpeed), "Set the scroll speed",
-         [](CLI::App& s, classTEXT_SCRSPEED& p) {
-           Byte(s, "--speed", p.speed, "Scroll speed")->required();
-         });
+         OneByte("--speed", &classTEXT_SCRSPEED::speed, "Scroll speed"));
   r.Send(SIGNCTL_METHOD(SetDisplayTextTabs), "Set a table of tab stops",
          [](CLI::App& s, classTEXT_SETTABS& p) {
            Byte(s, "--table-num", p.table_num, "Tab table number");
            Text(s, "--tabs", p.tabs, "The tab stops, one character each")->required();
          });
   r.Send(SIGNCTL_METHOD(SetDisplayPauseRate), "Set the pause rate",
-         [](CLI::App& s, classTEXT_PAUSE_RATE& p) {
-           Byte(s, "--value", p.Value, "Pause rate")->required();
-         });
+         OneByte("--value", &classTEXT_PAUSE_RATE::Value, "Pause rate"));
   r.Send(SIGNCTL_METHOD(SetDisplayBlinkRate), "Set the blink rate",
-         [](CLI::App& s, classTEXT_BLINK_RATE& p) {
-           Byte(s, "--value", p.Value, "Blink rate")->required();
-         });
+         OneByte("--value", &classTEXT_BLINK_RATE::Value, "Blink rate"));
 }
 
 }  // namespace signctl
