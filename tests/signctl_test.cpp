@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "bytes.hpp"
 #include "run_command.hpp"
+#include "signctl/commands.hpp"
 #include "signsim/simulator.hpp"
 #include "temp_dir.hpp"
 
@@ -201,4 +203,101 @@ TEST(Signctl, AgainstAnEmulatedSign) {
   EXPECT_EQ(none.status, 3);
   EXPECT_EQ(none.out, "");
   EXPECT_EQ(none.err, "signctl: Could Not Connect Could not open Network Connection - 127.0.0.1\n");
+}
+
+TEST(Signctl, AddressesBecomeConnectionMethods) {
+  using qordtcon::ConnectionType;
+  struct Case {
+    const char* url;
+    ConnectionType how;
+    const char* ipAddress;
+    const char* commPort;
+    const char* baudRate;
+    const char* phoneNumber;
+  };
+  const Case cases[] = {
+      {"tcp://sign.local", qordtcon::NetworkConnect, "sign.local", "3001", "", ""},
+      {"tcp://10.0.0.5:4000", qordtcon::NetworkConnect, "10.0.0.5", "4000", "", ""},
+      {"tcp://[::1]:3002", qordtcon::NetworkConnect, "::1", "3002", "", ""},
+      {"serial:/dev/ttyUSB0", qordtcon::DirectConnect, "", "/dev/ttyUSB0", "9600", ""},
+      {"serial:/dev/ttyS1?baud=19200", qordtcon::DirectConnect, "", "/dev/ttyS1", "19200", ""},
+      {"modem:/dev/ttyS0?dial=5551234", qordtcon::ModemConnect, "", "/dev/ttyS0", "", "5551234"},
+  };
+  for (const Case& c : cases) {
+    const auto m = signctl::ParseAddress(c.url);
+    EXPECT_EQ(m.HowToConnect, c.how) << c.url;
+    EXPECT_EQ(m.IPAddress, c.ipAddress) << c.url;
+    EXPECT_EQ(m.CommPort, c.commPort) << c.url;
+    EXPECT_EQ(m.BaudRate, c.baudRate) << c.url;
+    EXPECT_EQ(m.PhoneNumber, c.phoneNumber) << c.url;
+  }
+}
+
+// Command lines parsed and run in-process on one open control (one open for all): each
+// must put its command's exact bytes on the wire.
+TEST(Signctl, OptionsBecomeTheCommandsBytes) {
+  TempDir dir;
+  dir.Write("Lumarco3.ini", "[Settings]\nMessageResponseTime=1500\n");
+  signsim::Options options;
+  options.tcp = "127.0.0.1:0";
+  signsim::Simulator sim(options);
+  sim.Start();
+  qordtcon::qorDispTrans control;
+  qordtcon::classCONNECTION_METHOD method =
+      signctl::ParseAddress("tcp://127.0.0.1:" + std::to_string(sim.TcpPort()));
+  method.dispID = 1;
+  ASSERT_TRUE(control.OpenConnectionToDisplay(method)) << control.LastErrorMessage();
+
+  const std::string name13 = "00 00 00 00 00 00 00 00 00 00 00 00";  // pads a 1-letter name
+  struct Case {
+    std::string args;
+    int cmd;
+    int fnc;
+    std::string payload;
+  };
+  const Case cases[] = {
+      {"set-display-text-message --row 2 --col 3 --mode 1 --msg HI", 1, 0, "02 03 01 48 49 00"},
+      {"text --mode 4 HI THERE", 1, 0, "01 01 04 48 49 20 54 48 45 52 45 00"},
+      {"set-display-scroll-message --row 1 --length 40 --msg X", 1, 1, "01 00 28 00 58 00"},
+      {"set-display-scan --off", 0, 7, ""},
+      {"set-display-dst --on", 0, 0x11, ""},
+      {"set-display-temp-adjust --calibration -5", 0, 0x0F, "FB FF"},
+      {"set-display-brightness-schedule --default-brightness 9 --period 6,30,20,0,15", 0, 0x0E,
+       "01 00 09 06 1E 14 00 0F"},
+      {"set-display-pixel-control --pixel 1,2,3,4", 0, 0x18, "01 01 00 02 00 04 00 03 00"},
+      {"set-display-name --display-name abc", 0, 0x2A, "41 42 43 00"},
+      {"show-paged-text-on-display --page-num 2 --delay -1", 6, 3, "02 00 00 FF FF"},
+      {"set-scheduled-message-auto-manual-on-display --manual", 5, 2, ""},
+      {"set-display-play-order --entry A,5 --entry B,-2,1,2", 7, 0,
+       "02 00 41 " + name13 + " 05 00 00 00 00 00 00 00 42 " + name13 + " FF FF FF FF 01 00 02 00"},
+      {"play-sub-play-order --play-order 12", 7, 0x0F, "31 32"},
+      {"get-display-dir-info --file-name LOGO.QFX", 8, 3, "4C 4F 47 4F 2E 51 46 58"},
+      {"set-display-multiple-variable --entry 5,300,A,B", 9, 3, "01 05 2C 01 41 2C 42"},
+      {"set-display-cell-attributes --entry 3,1,0,1", 10, 4, "01 03 01 00 01"},
+      {"set-display-local-cell-write --reset 8,12,31,26,23,59", 10, 5,
+       std::string(80, '0') + " 0C 1F 1A 17 3B"},
+      {"define-display-counter --counter-num 1 --incdec-value -1 --start-value 100000 "
+       "--stop-value -1",
+       11, 1, "01 00 00 00 FF FF 00 00 A0 86 01 00 FF FF FF FF"},
+      {"get-display-counter --counter-num 7", 11, 0, "07"},
+  };
+  for (const Case& c : cases) {
+    CLI::App app;
+    signctl::Globals globals;
+    signctl::Registry registry(app);
+    signctl::BuildCommandLine(app, globals, registry);
+    app.parse(c.args, false);
+    const signctl::Registry::Entry* chosen = registry.Chosen();
+    ASSERT_NE(chosen, nullptr) << c.args;
+    if (chosen->action.check) chosen->action.check();
+    const std::size_t before = sim.ReceivedFrames().size();
+    chosen->action.run(control);
+    const auto frames = sim.ReceivedFrames();
+    ASSERT_EQ(frames.size(), before + 1) << c.args;
+    const std::string& f = frames.back();
+    EXPECT_EQ(static_cast<std::uint8_t>(f[4]), c.cmd) << c.args;
+    EXPECT_EQ(static_cast<std::uint8_t>(f[8]), c.fnc) << c.args;
+    EXPECT_EQ(f.substr(9, f.size() - 12), Bytes(c.payload)) << c.args;
+  }
+  control.CloseConnectionToDisplay();
 }

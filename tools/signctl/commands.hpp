@@ -175,6 +175,9 @@ class Registry {
   std::vector<Entry> entries_;
 };
 
+// The global options and every subcommand, in the order --help lists them.
+void BuildCommandLine(CLI::App& app, Globals& globals, Registry& registry);
+
 // The command groups.
 void AddShortForms(Registry& r);
 void AddDiagCommands(Registry& r);

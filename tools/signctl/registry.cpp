@@ -147,4 +147,30 @@ const Registry::Entry* Registry::Chosen() const {
   return nullptr;
 }
 
+void BuildCommandLine(CLI::App& app, Globals& globals, Registry& registry) {
+  app.require_subcommand(1);
+  // Global options may also follow the subcommand (signctl stats --json).
+  app.fallthrough();
+  app.add_option("--connect", globals.connect,
+                 "The sign: tcp://HOST[:PORT], serial:DEVICE[?baud=N] or modem:DEVICE?dial=NUMBER")
+      ->capture_default_str();
+  app.add_option("--node", globals.node, "The sign's node address (255 = all signs)")
+      ->check(CLI::Range(0, 255))
+      ->capture_default_str();
+  app.add_flag("--new-bcc", globals.newBcc, "Ask the sign for the new block check");
+  app.add_flag("--json", globals.json, "Print the result as one JSON object");
+  app.add_option("--log", globals.log, "Write the communication log to this file");
+  app.add_option("--timeout", globals.timeout, "Time-out of one read, in milliseconds")
+      ->check(CLI::Range(1, 3600000));
+
+  AddShortForms(registry);
+  AddDiagCommands(registry);
+  AddTextCommands(registry);
+  AddMessageCommands(registry);
+  AddPlayCommands(registry);
+  AddDirCommands(registry);
+  AddDataCommands(registry);
+  AddOfflineCommands(app, globals);
+}
+
 }  // namespace signctl
