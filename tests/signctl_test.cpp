@@ -301,3 +301,58 @@ TEST(Signctl, OptionsBecomeTheCommandsBytes) {
   }
   control.CloseConnectionToDisplay();
 }
+
+TEST(Signctl, ResultsPrintAsTablesTextAndJson) {
+  qordtcon::classPLAY_GET_NEXT order;
+  order.num_entries(2);
+  order.FileName(1, "A.QFX");
+  order.delay(1, 5);
+  order.FileName(2, std::string("CAF\xC9.QFX\0\0", 10));  // a Latin-1 byte, padding
+  order.delay(2, -1);
+  order.prefix(2, 1);
+  order.suffix(2, 2);
+  struct Case {
+    signctl::Outcome outcome;
+    bool json;
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{true, {}, signctl::ToJson(order)},
+       false,
+       0,
+       "num_entries: 2\n"
+       "FileName  delay  prefix  suffix\n"
+       "A.QFX     5      0       0\n"
+       "CAF\xC3\x89.QFX  -1     1       2\n",
+       ""},
+      {{true, {}, signctl::ToJson(order)},
+       true,
+       0,
+       "{\"ok\":true,\"num_entries\":2,\"entries\":[{\"FileName\":\"A.QFX\",\"delay\":5,"
+       "\"prefix\":0,\"suffix\":0},{\"FileName\":\"CAF\xC3\x89.QFX\",\"delay\":-1,\"prefix\":1,"
+       "\"suffix\":2}]}\n",
+       ""},
+      {{true, {}, {{"display_name", "LOBBY"}}}, false, 0, "LOBBY\n", ""},
+      {{false, "Could Not Connect \r\nNo reply", {}},
+       true,
+       1,
+       "{\"ok\":false,\"error\":\"Could Not Connect No reply\"}\n",
+       "signctl: Could Not Connect No reply\n"},
+      {{false, "", {}},
+       false,
+       1,
+       "",
+       "signctl: set-display-paged-text-message: the control reported failure and gave no "
+       "reason\n"},
+  };
+  for (const Case& c : cases) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = signctl::Emit(c.outcome, c.json, "set-display-paged-text-message");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
+    EXPECT_EQ(status, c.status);
+  }
+}

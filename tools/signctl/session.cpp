@@ -51,6 +51,12 @@ std::string Plain(const Json& value) {
   return value.is_string() ? value.get<std::string>() : value.dump();
 }
 
+// Characters on the screen: UTF-8 continuation bytes take no column.
+std::size_t Columns(const std::string& text) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
 // Entries as columns under their field names.
 void PrintTable(const Json& rows) {
   if (rows.empty()) return;
@@ -62,13 +68,13 @@ void PrintTable(const Json& rows) {
   }
   for (const Json& row : rows) {
     for (std::size_t i = 0; i < keys.size(); ++i)
-      widths[i] = std::max(widths[i], Plain(row[keys[i]]).size());
+      widths[i] = std::max(widths[i], Columns(Plain(row[keys[i]])));
   }
   const auto line = [&](const auto& cell) {
     std::string text;
     for (std::size_t i = 0; i < keys.size(); ++i) {
       const std::string value = cell(i);
-      text += value + (i + 1 < keys.size() ? std::string(widths[i] + 2 - value.size(), ' ') : "");
+      text += value + (i + 1 < keys.size() ? std::string(widths[i] + 2 - Columns(value), ' ') : "");
     }
     std::cout << text << '\n';
   };
