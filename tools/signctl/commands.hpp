@@ -1,20 +1,192 @@
-// signctl's command groups: each adds its subcommands to the application.
+// signctl's subcommands: the registry that makes a control method a subcommand, the option
+// helpers that bind a payload's fields, and one adder per command group.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
 #include <CLI/CLI.hpp>
+#include <qordtcon/qordtcon.hpp>
+
+#include "results.hpp"
+#include "session.hpp"
 
 namespace signctl {
 
 // Exit statuses shared by every subcommand.
 enum Exit : int { kDone = 0, kRefused = 1, kUsage = 2, kNoConnection = 3 };
 
-// A usage error found after parsing (bad hex, for example); main prints it on one line
-// and exits with kUsage.
+// A usage error found after parsing (bad hex, a bad address, a value that does not fit);
+// main prints it on one line and exits with kUsage.
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// `frame` and `dump`: build and annotate frames without a sign.
-void AddOfflineCommands(CLI::App& app);
+using Control = qordtcon::qorDispTrans;
+
+// A control method's subcommand name: the method name in kebab case
+// (SetDisplayPixel_Control: set-display-pixel-control, SetDisplayHWTemp: set-display-hw-temp).
+std::string Kebab(std::string_view method);
+
+// A control method as its subcommand name and its member pointer.
+#define SIGNCTL_METHOD(name) ::signctl::Kebab(#name), &::qordtcon::qorDispTrans::name
+
+// --- Options bound to payload fields, each checked against what its field can carry.
+
+CLI::Option* Byte(CLI::App& sub, const std::string& name, std::int16_t& field,
+                  const std::string& help);
+template <class T>
+CLI::Option* Number(CLI::App& sub, const std::string& name, T& field, long lo, long hi,
+                    const std::string& help) {
+  return sub.add_option(name, field, help)->check(CLI::Range(lo, hi))->capture_default_str();
+}
+CLI::Option* Text(CLI::App& sub, const std::string& name, std::string& field,
+                  const std::string& help);
+
+// One value of a repeatable entry option, read field by field at its commas. A field that is
+// missing or does not fit is a usage error naming the option, the entry and its format.
+class EntryReader {
+ public:
+  EntryReader(std::string option, std::string format, std::string spec);
+  std::string Text();                         // the next field ("" when none is left)
+  std::string Name(const std::string& what);  // the next field, which must not be empty
+  std::string Rest();                         // everything left, commas included
+  // The next field as a number in lo..hi (decimal or 0x hex), for an Integer or a Long
+  // field; `def` when absent or empty, else the field is required.
+  std::int16_t Integer(const std::string& what, long lo, long hi,
+                       std::optional<std::int16_t> def = std::nullopt) {
+    return static_cast<std::int16_t>(Long(what, lo, hi, def));
+  }
+  std::int32_t Long(const std::string& what, long lo, long hi,
+                    std::optional<std::int32_t> def = std::nullopt);
+  void End() const;  // fails when fields are left over
+
+ private:
+  [[noreturn]] void Fail(const std::string& why) const;
+  std::string option_, format_, spec_;
+  std::size_t pos_ = 0;
+};
+
+// A repeatable option (`--entry A --entry B`) whose values fill a table: `size` gets the
+// number of values, then `fill` each one with its entry number (from 1).
+CLI::Option* Entries(CLI::App& sub, const std::string& name, const std::string& format,
+                     const std::string& help, std::function<void(std::int16_t count)> size,
+                     std::function<void(std::int16_t number, EntryReader& entry)> fill);
+
+template <class P>
+using Options = std::type_identity_t<std::function<void(CLI::App&, P&)>>;
+
+// The options of a payload that is one byte field, required.
+template <class P>
+std::function<void(CLI::App&, P&)> OneByte(std::string option, std::int16_t P::*field,
+                                           std::string help) {
+  return [=](CLI::App& s, P& p) { Byte(s, option, p.*field, help)->required(); };
+}
+
+// Runs the payload's encoder once, so that a value that does not fit is found before the
+// connection opens.
+template <class P>
+void Encode(P& payload) {
+  if constexpr (requires { payload.ConvertDataIntoStr(); }) {
+    (void)payload.ConvertDataIntoStr();
+  } else {
+    (void)payload.GetStringFromData();
+  }
+}
+
+// The subcommands that need a sign, by group heading. The helpers cover the method shapes
+// (no argument, a Boolean, a payload object, a result object); Add takes any other.
+class Registry {
+ public:
+  explicit Registry(CLI::App& app) : app_(app) {}
+
+  // Subcommands added from now on are listed under this heading in --help.
+  void Group(std::string heading) { group_ = std::move(heading); }
+
+  CLI::App* Add(const std::string& name, const std::string& help, Action action);
+
+  // Boolean method without arguments.
+  CLI::App* Plain(const std::string& name, bool (Control::*method)(), const std::string& help);
+  // Boolean method with one Boolean argument: flag `yes` for True, `no` for False.
+  CLI::App* Switch(const std::string& name, bool (Control::*method)(bool), const std::string& help,
+                   const std::string& yes, const std::string& no);
+
+  // Boolean method with one payload object whose fields `options` binds.
+  template <class P>
+  CLI::App* Send(const std::string& name, bool (Control::*method)(const P&),
+                 const std::string& help, Options<P> options) {
+    return WithPayload<P>(name, method, help, std::move(options));
+  }
+  // The same for the methods that write back into the payload.
+  template <class P>
+  CLI::App* Send(const std::string& name, bool (Control::*method)(P&), const std::string& help,
+                 Options<P> options) {
+    return WithPayload<P>(name, method, help, std::move(options));
+  }
+
+  // Method returning a result object.
+  template <class R>
+  CLI::App* Get(const std::string& name, R (Control::*method)(), const std::string& help) {
+    return Add(name, help,
+               {nullptr, [method](Control& c) { return Read(c, ToJson((c.*method)())); }});
+  }
+  // Method returning a result object for a request payload.
+  template <class R, class P>
+  CLI::App* Ask(const std::string& name, R (Control::*method)(const P&), const std::string& help,
+                Options<P> options) {
+    auto payload = std::make_shared<P>();
+    CLI::App* sub =
+        Add(name, help,
+            {[payload] { Encode(*payload); },
+             [payload, method](Control& c) { return Read(c, ToJson((c.*method)(*payload))); }});
+    options(*sub, *payload);
+    return sub;
+  }
+
+  // The subcommand given on the command line, when it needs a sign.
+  struct Entry {
+    CLI::App* sub;
+    Action action;
+  };
+  const Entry* Chosen() const;
+
+ private:
+  template <class P, class Method>
+  CLI::App* WithPayload(const std::string& name, Method method, const std::string& help,
+                        Options<P> options) {
+    auto payload = std::make_shared<P>();
+    CLI::App* sub =
+        Add(name, help,
+            {[payload] { Encode(*payload); },
+             [payload, method](Control& c) { return Judged(c, (c.*method)(*payload)); }});
+    options(*sub, *payload);
+    return sub;
+  }
+
+  CLI::App& app_;
+  std::string group_;
+  std::vector<Entry> entries_;
+};
+
+// The global options and every subcommand, in the order --help lists them.
+void BuildCommandLine(CLI::App& app, Globals& globals, Registry& registry);
+
+// The command groups.
+void AddShortForms(Registry& r);
+void AddDiagCommands(Registry& r);
+void AddTextCommands(Registry& r);
+void AddMessageCommands(Registry& r);
+void AddPlayCommands(Registry& r);
+void AddDirCommands(Registry& r);
+void AddDataCommands(Registry& r);
+// `frame`, `dump` and the code lookups: no sign needed.
+void AddOfflineCommands(CLI::App& app, const Globals& globals);
 
 }  // namespace signctl

@@ -5,10 +5,14 @@
 
 int main(int argc, char** argv) {
   CLI::App app{"signctl - drive programmable LED message signs"};
-  app.require_subcommand(1);
-  signctl::AddOfflineCommands(app);
+  signctl::Globals globals;
+  signctl::Registry registry(app);
+  signctl::BuildCommandLine(app, globals, registry);
   try {
     app.parse(argc, argv);
+    if (const auto* chosen = registry.Chosen()) {
+      return signctl::Execute(globals, chosen->sub->get_name(), chosen->action);
+    }
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {

@@ -33,18 +33,6 @@ std::string ParseHex(const std::string& text) {
   return bytes;
 }
 
-std::string HexPairs(const std::string& bytes) {
-  std::string out;
-  for (char c : bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    const auto b = static_cast<unsigned char>(c);
-    if (!out.empty()) out += ' ';
-    out += kDigits[b >> 4];
-    out += kDigits[b & 15];
-  }
-  return out;
-}
-
 // The dump breaks lines with CR LF as the log file does; a terminal wants LF.
 std::string ForTerminal(std::string text) {
   for (std::size_t pos; (pos = text.find("\r\n")) != std::string::npos;)
@@ -67,7 +55,7 @@ struct DumpOptions {
 
 }  // namespace
 
-void AddOfflineCommands(CLI::App& app) {
+void AddOfflineCommands(CLI::App& app, const Globals& globals) {
   auto frame = std::make_shared<FrameOptions>();
   auto* fc =
       app.add_subcommand("frame", "Build a command frame and print its bytes and annotated dump");
@@ -92,7 +80,7 @@ void AddOfflineCommands(CLI::App& app) {
                                          static_cast<std::uint8_t>(frame->fnc),
                                          static_cast<std::uint16_t>(frame->tn), frame->newBcc};
     const std::string bytes = qordtcon::BuildCommandFrame(header, ParseHex(frame->data));
-    std::cout << HexPairs(bytes) << '\n' << ForTerminal(qordtcon::DumpFrame(bytes)) << '\n';
+    std::cout << Hex(bytes) << '\n' << ForTerminal(qordtcon::DumpFrame(bytes)) << '\n';
   });
 
   auto dump = std::make_shared<DumpOptions>();
@@ -105,6 +93,30 @@ void AddOfflineCommands(CLI::App& app) {
       bytes += ParseHex(h);
     std::cout << ForTerminal(qordtcon::DumpFrame(bytes)) << '\n';
   });
+
+  // The control's code lookups need no sign: they are the engine's texts.
+  struct Lookup {
+    const char* method;
+    std::string (*text)(std::uint8_t);
+    const char* help;
+  };
+  for (const Lookup& lookup :
+       {Lookup{"LookupDispCommandCode", &qordtcon::classrTransRoutines::LookUpCommandErrorCode,
+               "The text of a reply's command code"},
+        Lookup{"LookupDispFunctionCode", &qordtcon::classrTransRoutines::LookUpFunctionErrorCode,
+               "The text of a reply's function (error) code"}}) {
+    auto code = std::make_shared<int>(0);
+    const std::string name = Kebab(lookup.method);
+    auto* lc = app.add_subcommand(name, lookup.help);
+    lc->group("Offline helpers");
+    lc->add_option("--code", *code, "The code (0..255, 0x hex allowed)")
+        ->required()
+        ->check(CLI::Range(0, 255));
+    lc->callback([&globals, code, name, text = lookup.text] {
+      Emit({true, {}, {{"text", TextValue(text(static_cast<std::uint8_t>(*code)))}}}, globals.json,
+           name);
+    });
+  }
 }
 
 }  // namespace signctl

@@ -1,0 +1,358 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <optional>
+#include <regex>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "bytes.hpp"
+#include "run_command.hpp"
+#include "signctl/commands.hpp"
+#include "signsim/simulator.hpp"
+#include "temp_dir.hpp"
+
+namespace {
+
+const std::string kSignctl = SIGNCTL_PATH;
+
+struct SignctlRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// signctl with stdout and stderr apart.
+SignctlRun Signctl(const TempDir& dir, const std::string& args) {
+  const std::string err = (dir.path() / "stderr").string();
+  const CommandResult r = RunCommand("(" + kSignctl + " " + args + " 2>" + err + ")");
+  return {r.status, r.out, dir.Read("stderr")};
+}
+
+// A loopback port that nothing listens on.
+int UnusedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::close(fd);
+  return ntohs(addr.sin_port);
+}
+
+}  // namespace
+
+TEST(Signctl, UsageErrorsHelpAndLookups) {
+  TempDir dir;
+  const std::string address =
+      ": give tcp://HOST[:PORT], serial:DEVICE[?baud=N] or "
+      "modem:DEVICE?dial=NUMBER\n";
+  std::string pixels;
+  for (int i = 0; i < 256; ++i)
+    pixels += " --pixel 1,1,1,1";
+  struct Case {
+    std::string args;
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"text --row 300 HI", 2, "",
+       "signctl: --row: Value 300 not in range 0 to 255 (see signctl --help)\n"},
+      {"--connect foo://x stats", 2, "",
+       "signctl: --connect: 'foo://x' is not a sign address" + address},
+      {"--connect tcp://sign:5 stats", 2, "",
+       "signctl: --connect: 'tcp://sign:5' has the port '5', not 10..65535" + address},
+      {"--connect serial:/dev/ttyS0?baud=fast stats", 2, "",
+       "signctl: --connect: 'serial:/dev/ttyS0?baud=fast' has the baud rate 'fast'" + address},
+      {"--connect modem:/dev/ttyS0 stats", 2, "",
+       "signctl: --connect: 'modem:/dev/ttyS0' gives no number to dial" + address},
+      {"set-display-play-order --entry LOOP.QFX,x", 2, "",
+       "signctl: --entry: 'LOOP.QFX,x' is not NAME[,DELAY[,PREFIX[,SUFFIX]]]: DELAY 'x' is not a "
+       "number in -2147483648..2147483647 (see signctl --help)\n"},
+      {"set-display-paged-text-message --page-num 1 --xs 2 --text 3,1,HI", 2, "",
+       "signctl: --text: '3,1,HI' is not X,Y,TEXT: X '3' is not a number in 1..2 (see signctl "
+       "--help)\n"},
+      {"set-display-scan", 2, "", "signctl: --on or --off is required\n"},
+      // Passes every option check, but 256 pixels do not fit the count byte: found before
+      // any connection is tried.
+      {"set-display-pixel-control" + pixels, 2, "",
+       "signctl: set-display-pixel-control: Invalid argument: num_pixels = 256 does not fit a byte "
+       "field (0..255)\n"},
+      {"lookup-disp-function-code --code 0xF9", 0, "File Not Found\n", ""},
+      {"--json lookup-disp-command-code --code 240", 0, "{\"ok\":true,\"text\":\"MESSAGE OK\"}\n",
+       ""},
+  };
+  for (const Case& c : cases) {
+    const SignctlRun r = Signctl(dir, c.args);
+    EXPECT_EQ(r.status, c.status) << c.args;
+    EXPECT_EQ(r.out, c.out) << c.args;
+    EXPECT_EQ(r.err, c.err) << c.args;
+  }
+
+  const SignctlRun help = Signctl(dir, "--help");
+  EXPECT_EQ(help.status, 0);
+  std::size_t last = 0;
+  for (const char* heading : {"Short forms:", "Clock, identity and configuration:", "Text:",
+                              "Default, scheduled and paged messages:", "Play order:", "Directory:",
+                              "Variables, cells and counters:", "Offline helpers:"}) {
+    const std::size_t at = help.out.find(std::string("\n") + heading + "\n");
+    EXPECT_NE(at, std::string::npos) << heading;
+    EXPECT_GT(at, last) << heading << " out of order";
+    last = at;
+  }
+  for (const char* name :
+       {"  set-display-pixel-control ", "  clear-display-rxtx-counts ", "  set-display-hw-temp ",
+        "  set-display-multiple-variables-auto-process", "  get-all-display-dir-info ",
+        "  play-count-read "}) {
+    EXPECT_NE(help.out.find(name), std::string::npos) << name;
+  }
+}
+
+// Each run opens and closes a connection (a second's pause each way), so the runs are few.
+TEST(Signctl, AgainstAnEmulatedSign) {
+  TempDir dir;
+  dir.Write("Lumarco3.ini", "[Settings]\nMessageResponseTime=1500\n");
+  signsim::Options options;
+  options.tcp = "127.0.0.1:0";
+  options.applName = "LOBBY-1";
+  signsim::Simulator sim(options);
+  sim.Start();
+  const std::string sign = "--connect tcp://127.0.0.1:" + std::to_string(sim.TcpPort()) + " ";
+  const std::string log = (dir.path() / "signctl.log").string();
+  const std::string refusal =
+      "Display Reported Error [F1]- [3]-Error Writing to Memory or Memory Full for last CMD:[1] "
+      "FNC:[0]";
+
+  struct Case {
+    std::string args;
+    int status;
+    std::optional<std::string> out;  // nullopt: the check reads it
+    std::string err;
+    std::function<void(const nlohmann::json& state, const SignctlRun& run)> check;
+  };
+  const Case cases[] = {
+      {"--new-bcc --log " + log + " time --time-adjust 2", 0, "", "",
+       [&](const nlohmann::json& state, const SignctlRun&) {
+         EXPECT_NEAR(state["clock"]["offsetSeconds"].get<int>(), 7200, 2);
+         EXPECT_TRUE(state["newBcc"].get<bool>());
+         EXPECT_EQ(static_cast<std::uint8_t>(sim.ReceivedFrames().back()[5]), 0xAA)
+             << "the clock went out with the new block check";
+         EXPECT_NE(dir.Read("signctl.log").find("Connection opened?True"), std::string::npos);
+       }},
+      {"text --row 2 --col 3 HELLO WORLD", 0, "", "",
+       [](const nlohmann::json& state, const SignctlRun&) {
+         EXPECT_EQ(state["text"]["row"], 2);
+         EXPECT_EQ(state["text"]["col"], 3);
+         EXPECT_EQ(state["text"]["mode"], 0);
+         EXPECT_EQ(state["text"]["msg"], "HELLO WORLD");
+       }},
+      {"set-display-name --display-name 'lobby sign'", 0, "LOBBY SIGN\n", "",
+       [](const nlohmann::json& state, const SignctlRun&) {
+         EXPECT_EQ(state["displayName"], "LOBBY SIGN");
+       }},
+      {"connect", 0,
+       "appl_name: LOBBY-1\nserial_num: SIM000001\nsigntype: 1\npix_width: 96\npix_height: 16\n"
+       "version: 1\n",
+       "", nullptr},
+      {"--json get-display-stats", 0, std::nullopt, "",
+       [](const nlohmann::json&, const SignctlRun& run) {
+         const auto stats = nlohmann::ordered_json::parse(run.out);
+         EXPECT_EQ(stats.size(), 122u) << "ok and the record's 121 fields";
+         EXPECT_EQ(stats.begin().key(), "ok");
+         EXPECT_EQ(stats["ok"], true);
+         EXPECT_EQ(stats["appl_name"], "LOBBY-1");
+         EXPECT_EQ(stats["serial_num"], "SIM000001");
+         EXPECT_EQ(stats["loader_rev"], "SIMLOADER 1.0");
+         EXPECT_EQ(stats["node_address"], 1);
+         EXPECT_EQ(stats["pixels_wide"], 96);
+         EXPECT_EQ(stats["pixels_high"], 16);
+         EXPECT_TRUE(std::regex_match(stats["cur_datetime"].get<std::string>(),
+                                      std::regex("([0-9A-F]{2} ){5}[0-9A-F]{2}")));
+         EXPECT_GT(stats["umsgrec_me"], 0);
+         EXPECT_EQ(stats["umsgrec_me"], stats["msgrec_me"]);
+       }},
+      // Every frame refused from here on: the open still succeeds, the command does not.
+      {"--json set-display-text-message --row 1 --msg X", 1,
+       "{\"ok\":false,\"error\":\"" + refusal + "\"}\n", "signctl: " + refusal + "\n",
+       [&](const nlohmann::json& state, const SignctlRun&) {
+         EXPECT_EQ(state["text"]["msg"], "HELLO WORLD") << "not run";
+       }},
+  };
+  for (const Case& c : cases) {
+    if (c.status == 1) sim.AddFault({signsim::FaultKind::ErrorReply, 3, signsim::kAlways});
+    const SignctlRun r = Signctl(dir, sign + c.args);
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    if (c.out) {
+      EXPECT_EQ(r.out, *c.out) << c.args;
+    }
+    EXPECT_EQ(r.err, c.err) << c.args;
+    if (c.check) c.check(sim.State(), r);
+  }
+
+  // No sign at the address: the open's own text, and status 3.
+  dir.Write("Lumarco3.ini", "[Settings]\nNetworkRetryInterval=300\nConnectTimeOut=500\n");
+  const SignctlRun none =
+      Signctl(dir, "--connect tcp://127.0.0.1:" + std::to_string(UnusedPort()) + " stats");
+  EXPECT_EQ(none.status, 3);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "signctl: Could Not Connect Could not open Network Connection - 127.0.0.1\n");
+}
+
+TEST(Signctl, AddressesBecomeConnectionMethods) {
+  using qordtcon::ConnectionType;
+  struct Case {
+    const char* url;
+    ConnectionType how;
+    const char* ipAddress;
+    const char* commPort;
+    const char* baudRate;
+    const char* phoneNumber;
+  };
+  const Case cases[] = {
+      {"tcp://sign.local", qordtcon::NetworkConnect, "sign.local", "3001", "", ""},
+      {"tcp://10.0.0.5:4000", qordtcon::NetworkConnect, "10.0.0.5", "4000", "", ""},
+      {"tcp://[::1]:3002", qordtcon::NetworkConnect, "::1", "3002", "", ""},
+      {"serial:/dev/ttyUSB0", qordtcon::DirectConnect, "", "/dev/ttyUSB0", "9600", ""},
+      {"serial:/dev/ttyS1?baud=19200", qordtcon::DirectConnect, "", "/dev/ttyS1", "19200", ""},
+      {"modem:/dev/ttyS0?dial=5551234", qordtcon::ModemConnect, "", "/dev/ttyS0", "", "5551234"},
+  };
+  for (const Case& c : cases) {
+    const auto m = signctl::ParseAddress(c.url);
+    EXPECT_EQ(m.HowToConnect, c.how) << c.url;
+    EXPECT_EQ(m.IPAddress, c.ipAddress) << c.url;
+    EXPECT_EQ(m.CommPort, c.commPort) << c.url;
+    EXPECT_EQ(m.BaudRate, c.baudRate) << c.url;
+    EXPECT_EQ(m.PhoneNumber, c.phoneNumber) << c.url;
+  }
+}
+
+// Command lines parsed and run in-process on one open control (one open for all): each
+// must put its command's exact bytes on the wire.
+TEST(Signctl, OptionsBecomeTheCommandsBytes) {
+  TempDir dir;
+  dir.Write("Lumarco3.ini", "[Settings]\nMessageResponseTime=1500\n");
+  signsim::Options options;
+  options.tcp = "127.0.0.1:0";
+  signsim::Simulator sim(options);
+  sim.Start();
+  qordtcon::qorDispTrans control;
+  qordtcon::classCONNECTION_METHOD method =
+      signctl::ParseAddress("tcp://127.0.0.1:" + std::to_string(sim.TcpPort()));
+  method.dispID = 1;
+  ASSERT_TRUE(control.OpenConnectionToDisplay(method)) << control.LastErrorMessage();
+
+  const std::string name13 = "00 00 00 00 00 00 00 00 00 00 00 00";  // pads a 1-letter name
+  struct Case {
+    std::string args;
+    int cmd;
+    int fnc;
+    std::string payload;
+  };
+  const Case cases[] = {
+      {"set-display-text-message --row 2 --col 3 --mode 1 --msg HI", 1, 0, "02 03 01 48 49 00"},
+      {"text --mode 4 HI THERE", 1, 0, "01 01 04 48 49 20 54 48 45 52 45 00"},
+      {"set-display-scroll-message --row 1 --length 40 --msg X", 1, 1, "01 00 28 00 58 00"},
+      {"set-display-scan --off", 0, 7, ""},
+      {"set-display-dst --on", 0, 0x11, ""},
+      {"set-display-temp-adjust --calibration -5", 0, 0x0F, "FB FF"},
+      {"set-display-brightness-schedule --default-brightness 9 --period 6,30,20,0,15", 0, 0x0E,
+       "01 00 09 06 1E 14 00 0F"},
+      {"set-display-pixel-control --pixel 1,2,3,4", 0, 0x18, "01 01 00 02 00 04 00 03 00"},
+      {"set-display-name --display-name abc", 0, 0x2A, "41 42 43 00"},
+      {"show-paged-text-on-display --page-num 2 --delay -1", 6, 3, "02 00 00 FF FF"},
+      {"set-scheduled-message-auto-manual-on-display --manual", 5, 2, ""},
+      {"set-display-play-order --entry A,5 --entry B,-2,1,2", 7, 0,
+       "02 00 41 " + name13 + " 05 00 00 00 00 00 00 00 42 " + name13 + " FF FF FF FF 01 00 02 00"},
+      {"play-sub-play-order --play-order 12", 7, 0x0F, "31 32"},
+      {"get-display-dir-info --file-name LOGO.QFX", 8, 3, "4C 4F 47 4F 2E 51 46 58"},
+      {"set-display-multiple-variable --entry 5,300,A,B", 9, 3, "01 05 2C 01 41 2C 42"},
+      {"set-display-cell-attributes --entry 3,1,0,1", 10, 4, "01 03 01 00 01"},
+      {"set-display-local-cell-write --reset 8,12,31,26,23,59", 10, 5,
+       std::string(80, '0') + " 0C 1F 1A 17 3B"},
+      {"define-display-counter --counter-num 1 --incdec-value -1 --start-value 100000 "
+       "--stop-value -1",
+       11, 1, "01 00 00 00 FF FF 00 00 A0 86 01 00 FF FF FF FF"},
+      {"get-display-counter --counter-num 7", 11, 0, "07"},
+  };
+  for (const Case& c : cases) {
+    CLI::App app;
+    signctl::Globals globals;
+    signctl::Registry registry(app);
+    signctl::BuildCommandLine(app, globals, registry);
+    app.parse(c.args, false);
+    const signctl::Registry::Entry* chosen = registry.Chosen();
+    ASSERT_NE(chosen, nullptr) << c.args;
+    if (chosen->action.check) chosen->action.check();
+    const std::size_t before = sim.ReceivedFrames().size();
+    chosen->action.run(control);
+    const auto frames = sim.ReceivedFrames();
+    ASSERT_EQ(frames.size(), before + 1) << c.args;
+    const std::string& f = frames.back();
+    EXPECT_EQ(static_cast<std::uint8_t>(f[4]), c.cmd) << c.args;
+    EXPECT_EQ(static_cast<std::uint8_t>(f[8]), c.fnc) << c.args;
+    EXPECT_EQ(f.substr(9, f.size() - 12), Bytes(c.payload)) << c.args;
+  }
+  control.CloseConnectionToDisplay();
+}
+
+TEST(Signctl, ResultsPrintAsTablesTextAndJson) {
+  qordtcon::classPLAY_GET_NEXT order;
+  order.num_entries(2);
+  order.FileName(1, "A.QFX");
+  order.delay(1, 5);
+  order.FileName(2, std::string("CAF\xC9.QFX\0\0", 10));  // a Latin-1 byte, padding
+  order.delay(2, -1);
+  order.prefix(2, 1);
+  order.suffix(2, 2);
+  struct Case {
+    signctl::Outcome outcome;
+    bool json;
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{true, {}, signctl::ToJson(order)},
+       false,
+       0,
+       "num_entries: 2\n"
+       "FileName  delay  prefix  suffix\n"
+       "A.QFX     5      0       0\n"
+       "CAF\xC3\x89.QFX  -1     1       2\n",
+       ""},
+      {{true, {}, signctl::ToJson(order)},
+       true,
+       0,
+       "{\"ok\":true,\"num_entries\":2,\"entries\":[{\"FileName\":\"A.QFX\",\"delay\":5,"
+       "\"prefix\":0,\"suffix\":0},{\"FileName\":\"CAF\xC3\x89.QFX\",\"delay\":-1,\"prefix\":1,"
+       "\"suffix\":2}]}\n",
+       ""},
+      {{true, {}, {{"display_name", "LOBBY"}}}, false, 0, "LOBBY\n", ""},
+      {{false, "Could Not Connect \r\nNo reply", {}},
+       true,
+       1,
+       "{\"ok\":false,\"error\":\"Could Not Connect No reply\"}\n",
+       "signctl: Could Not Connect No reply\n"},
+      {{false, "", {}},
+       false,
+       1,
+       "",
+       "signctl: set-display-paged-text-message: the control reported failure and gave no "
+       "reason\n"},
+  };
+  for (const Case& c : cases) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = signctl::Emit(c.outcome, c.json, "set-display-paged-text-message");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
+    EXPECT_EQ(status, c.status);
+  }
+}
