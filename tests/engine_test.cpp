@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "bytes.hpp"
-#include "raw_peer.hpp"
+#include "peer.hpp"
 #include "sign_rig.hpp"
 
 using namespace qordtcon;
@@ -217,10 +217,8 @@ TEST(ConnectionManager, EachBranchOfOpening) {
           .string();
   options.modemPtyLink = options.ptyLink + "-modem";
   SignRig rig(options);
-  RawTcpPeer unused;  // a port that is sure to refuse once closed below
-  const std::string refusedPort = std::to_string(unused.port());
-  unused.~RawTcpPeer();
-  new (&unused) RawTcpPeer();
+  // A port that nothing listens on any more: connecting to it is refused.
+  const std::string refusedPort = std::to_string(TcpListener().port());
 
   struct Case {
     const char* name;
@@ -287,7 +285,7 @@ TEST(ConnectionManager, NetworkPortFieldAndNodeAddress) {
 
 TEST(ConnectionManager, ModemDialCanceledByTheUser) {
   SignRig rig;
-  RawPty mute;  // a modem that never answers the dial
+  PtyMaster mute;  // a modem that never answers the dial
   auto cm = rig.Modem();
   cm.CommPort = mute.path();
   auto abort = std::async(std::launch::async, [&] {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "bytes.hpp"
-#include "raw_peer.hpp"
+#include "peer.hpp"
 #include "temp_dir.hpp"
 
 using namespace qordtcon;
@@ -30,7 +30,7 @@ struct Link {
     vars.NetSocket = std::make_shared<TcpSocket>();
     link = std::make_unique<classrOutPutRoutines>(vars);
   }
-  void OpenTcp(RawTcpPeer& peer) {
+  void OpenTcp(TcpListener& peer) {
     classCONNECTION_METHOD cm;
     cm.HowToConnect = NetworkConnect;
     cm.IPAddress = "127.0.0.1";
@@ -87,7 +87,7 @@ class RecordingPort : public SerialChannel {
 
 TEST(ByteStream, AnswersAndFramesReadFromTheWire) {
   Link l(400);
-  RawTcpPeer peer;
+  TcpListener peer;
   l.OpenTcp(peer);
   struct Case {
     const char* name;
@@ -119,15 +119,15 @@ TEST(ByteStream, AnswersAndFramesReadFromTheWire) {
 
 TEST(ByteStream, NetworkReadDeadlineSlidesWhileDataArrivesSerialDoesNot) {
   Link l(1500);
-  RawTcpPeer tcpPeer;
-  RawPty pty;
+  TcpListener tcpPeer;
+  PtyMaster pty;
   struct Case {
     const char* name;
     bool network;
     std::size_t expected;
   };
   for (const Case& c : {Case{"network", true, 10}, Case{"serial", false, 4}}) {
-    RawIo* peer = c.network ? static_cast<RawIo*>(&tcpPeer) : &pty;
+    Peer* peer = c.network ? static_cast<Peer*>(&tcpPeer) : &pty;
     if (c.network) {
       l.OpenTcp(tcpPeer);
     } else {
@@ -150,7 +150,7 @@ TEST(ByteStream, NetworkReadDeadlineSlidesWhileDataArrivesSerialDoesNot) {
 
 TEST(ByteStream, BufferedAckGoesOutInFrontOfTheNextWrite) {
   Link l(400, true);
-  RawTcpPeer peer;
+  TcpListener peer;
   l.OpenTcp(peer);
   l.link->SendAck();
   EXPECT_EQ(peer.Read(2, 300ms), "") << "a buffered acknowledge waits";

@@ -9,7 +9,7 @@
 #include <qordtcon/payloads/fields.hpp>
 
 #include "bytes.hpp"
-#include "sign_peer.hpp"
+#include "peer.hpp"
 #include "signsim/simulator.hpp"
 #include "temp_dir.hpp"
 
@@ -41,7 +41,7 @@ std::string Payload(const std::string& replyFrame) {
 // Runs one transaction on a fresh connection and returns the reply's payload.
 std::string Ask(signsim::Simulator& sim, std::uint8_t node, std::uint8_t cmd, std::uint8_t fnc,
                 std::string_view data = {}) {
-  SignPeer peer = SignPeer::Tcp(sim.TcpPort());
+  Peer peer = Peer::Tcp(sim.TcpPort());
   peer.Write(Command(node, cmd, fnc, 1, data));
   if (peer.Read(2) != kAck) return "(not acknowledged)";
   return Payload(peer.ReadFrame());
@@ -244,7 +244,7 @@ TEST(SignsimProtocol, FramesGetExactAnswersOverTcp) {
       options.faults.push_back(signsim::ParseFault(spec));
     signsim::Simulator sim(options);
     sim.Start();
-    SignPeer peer = SignPeer::Tcp(sim.TcpPort());
+    Peer peer = Peer::Tcp(sim.TcpPort());
     peer.Write(c.input);
     EXPECT_EQ(peer.Read(c.output.size()), c.output);
     const Counters counters = sim.GetCounters();
@@ -260,7 +260,7 @@ TEST(SignsimProtocol, FramesGetExactAnswersOverTcp) {
 TEST(SignsimProtocol, CountsInquiriesHostAnswersAndOtherNodes) {
   signsim::Simulator sim(TcpOnly());
   sim.Start();
-  SignPeer peer = SignPeer::Tcp(sim.TcpPort());
+  Peer peer = Peer::Tcp(sim.TcpPort());
   peer.Write(Command(3, 0, 1, 1) + Command(255, 0, 0, 1, kClock) + Command(1, 0, 1, 2) + kNak +
              kAck + Inquiry(1));
   ASSERT_TRUE(sim.WaitFor([](const Counters& c) { return c.inquiries == 1; }, kWait));
@@ -283,7 +283,7 @@ TEST(SignsimProtocol, DelayedReplyFollowsTheAcknowledgeLate) {
   options.faults.push_back(signsim::ParseFault("delay=400"));
   signsim::Simulator sim(options);
   sim.Start();
-  SignPeer peer = SignPeer::Tcp(sim.TcpPort());
+  Peer peer = Peer::Tcp(sim.TcpPort());
   const auto sent = std::chrono::steady_clock::now();
   peer.Write(Command(1, 0, 0, 1, kClock));
   EXPECT_EQ(peer.Read(2), kAck);
@@ -307,7 +307,7 @@ TEST(SignsimProtocol, DropAfterClosesTheConnectionAfterItsBytes) {
     signsim::Simulator sim(TcpOnly());
     sim.Start();
     sim.AddFault({FaultKind::DropAfter, c.budget, 1});
-    SignPeer peer = SignPeer::Tcp(sim.TcpPort());
+    Peer peer = Peer::Tcp(sim.TcpPort());
     peer.Write(frame);
     EXPECT_EQ(peer.Read(c.output.size()), c.output);
     EXPECT_TRUE(peer.WaitClosed());
@@ -315,7 +315,7 @@ TEST(SignsimProtocol, DropAfterClosesTheConnectionAfterItsBytes) {
     EXPECT_EQ(sim.GetCounters().executed, c.executed);
     EXPECT_EQ(sim.GetCounters().faults.at(FaultKind::DropAfter), 1);
     // The fault is used up: the next connection is served.
-    SignPeer again = SignPeer::Tcp(sim.TcpPort());
+    Peer again = Peer::Tcp(sim.TcpPort());
     again.Write(Command(1, 0, 0, 1, kClock));
     EXPECT_EQ(again.Read(14), Bytes("10 06 10 02 00 01 F0 00 01 00 00 10 03 0E"));
   }
@@ -324,8 +324,8 @@ TEST(SignsimProtocol, DropAfterClosesTheConnectionAfterItsBytes) {
 TEST(SignsimProtocol, ClientsKeepTheirOwnTransactionNumbers) {
   signsim::Simulator sim(TcpOnly());
   sim.Start();
-  SignPeer first = SignPeer::Tcp(sim.TcpPort());
-  SignPeer second = SignPeer::Tcp(sim.TcpPort());
+  Peer first = Peer::Tcp(sim.TcpPort());
+  Peer second = Peer::Tcp(sim.TcpPort());
   const std::string answer = Bytes("10 06 10 02 00 01 F0 00 01 00 00 10 03 0E");
   first.Write(Command(1, 0, 0, 1, kClock));
   EXPECT_EQ(first.Read(answer.size()), answer);
@@ -338,7 +338,7 @@ TEST(SignsimProtocol, ClientsKeepTheirOwnTransactionNumbers) {
 TEST(SignsimProtocol, OversizedFrameIsDroppedAndTheLineRecovers) {
   signsim::Simulator sim(TcpOnly());
   sim.Start();
-  SignPeer peer = SignPeer::Tcp(sim.TcpPort());
+  Peer peer = Peer::Tcp(sim.TcpPort());
   peer.Write(Bytes("10 02") + std::string((1 << 20) + 10, 'A'));
   peer.Write(Command(1, 0, 0, 1, kClock));
   EXPECT_EQ(peer.Read(14), Bytes("10 06 10 02 00 01 F0 00 01 00 00 10 03 0E"));
@@ -417,7 +417,7 @@ TEST(SignsimSign, WhatIsWrittenReadsBackAndIsDumped) {
   signsim::Simulator sim(options);
   sim.Start();
   const auto ask = [&](std::uint8_t cmd, std::uint8_t fnc, std::string_view data) {
-    SignPeer peer = SignPeer::Tcp(sim.TcpPort());
+    Peer peer = Peer::Tcp(sim.TcpPort());
     peer.Write(Command(7, cmd, fnc, 1, data));
     const std::string ack = peer.Read(2);
     return ack + peer.ReadFrame();
