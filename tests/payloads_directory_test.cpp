@@ -24,16 +24,16 @@ std::string Record(const std::string& name, const std::string& size = "00 10 00 
 const std::string kReply = Record(kMsg1) + " 10 03 AA";
 
 std::string Fields(const DirRecord& d) {
-  return Numbers(d.stat, d.page, d.lp, d.offset) + " " + Quoted(d.fname) + " " +
-         Numbers(d.size, d.hour, d.min, d.sec, d.mon, d.mday, d.year, d.Reserved1);
+  return Show(d.stat, d.page, d.lp, d.offset) + " " + Quoted(d.fname) + " " +
+         Show(d.size, d.hour, d.min, d.sec, d.mon, d.mday, d.year, d.Reserved1);
 }
 std::string Fields(const classDIR_FILE& d) {
-  return Fields(static_cast<const DirRecord&>(d)) + " | CMDFailed " + Numbers(d.CMDFailed);
+  return Fields(static_cast<const DirRecord&>(d)) + " | CMDFailed " + Show(d.CMDFailed);
 }
 std::string Fields(const classDIR_ALL& a, std::int16_t i) {
-  return Numbers(a.stat(i), a.page(i), a.lp(i), a.offset(i)) + " " + Quoted(a.fname(i)) + " " +
-         Numbers(a.size(i), a.hour(i), a.min(i), a.sec(i), a.mon(i), a.mday(i), a.year(i),
-                 a.Reserved1(i));
+  return Show(a.stat(i), a.page(i), a.lp(i), a.offset(i)) + " " + Quoted(a.fname(i)) + " " +
+         Show(a.size(i), a.hour(i), a.min(i), a.sec(i), a.mon(i), a.mday(i), a.year(i),
+              a.Reserved1(i));
 }
 
 // Decodes into a copy of `result` whose fields all hold 9 (name "old") unless `fresh`.
@@ -71,7 +71,7 @@ TEST(DirectoryPayloads, DecodeNameRulesShortAnswersAndTables) {
   const std::string grown = Fields(all, 2) + " / " + Fields(all, 3);
   all.num_entries(0);  // 0 or less is stored and leaves the tables alone
   all.num_entries(-1);
-  const std::string kept = Numbers(all.num_entries()) + " / " + Fields(all, 2);
+  const std::string kept = Show(all.num_entries()) + " / " + Fields(all, 2);
   all.num_entries(1);  // shrinks
   const std::string shrunk = Outcome([&] { return Fields(all, 2); });
   classDIR_FILE found;
@@ -79,7 +79,7 @@ TEST(DirectoryPayloads, DecodeNameRulesShortAnswersAndTables) {
   const std::string refound =
       Returned([&] { return found.GetDataFromString(Bytes(Record(kMsg1))); });
 
-  const Case cases[] = {
+  ExpectCases({
       // First and next entries: the name as sent; no length check, a short answer fails at
       // the first field beyond its end.
       {"first entry", Decode<classDIR_FIRST>(Record(kMsg1)),
@@ -116,7 +116,5 @@ TEST(DirectoryPayloads, DecodeNameRulesShortAnswersAndTables) {
       {"all, grown", grown, msg1 + " / " + zero},
       {"all, 0 and -1 keep the tables", kept, "-1 / " + msg1},
       {"all, shrunk", shrunk, "out_of_range"},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(c.got, c.want) << c.name;
+  });
 }
