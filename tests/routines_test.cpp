@@ -5,52 +5,31 @@
 #include <cstdio>
 
 #include "bytes.hpp"
+#include "control_rig.hpp"
 #include "outcome.hpp"
 #include "scripted_sign.hpp"
-#include "temp_dir.hpp"
 
 using namespace qordtcon;
 using Answer = ScriptedSign::Answer;
 
 namespace {
 
-// Short time-outs, written before the link and the engine read them.
-bool ShortTimeouts(const TempDir& dir) {
-  SaveSetting("Lumarco3", "Settings", "MessageResponseTime", "400");
-  dir.Write("LumarcoLite.ini", "[Settings]\nNoReplyPause=20\n");
-  return true;
-}
-
 // Every routine class on one engine, connected to a scripted sign as node 1.
-struct Rig {
-  Rig() {
-    vars.SerialPort = MakeSerialPort();
-    vars.NetSocket = std::make_shared<TcpSocket>();
-    vars.DestNode = 1;
-    classCONNECTION_METHOD cm;
-    cm.HowToConnect = NetworkConnect;
-    cm.IPAddress = "127.0.0.1";
-    cm.CommPort = std::to_string(sign.port());
-    cm.dispID = 1;
-    EXPECT_TRUE(link.OpenConnection(cm)) << link.ErrorMessage;
-  }
-  TempDir dir;
-  bool timeouts = ShortTimeouts(dir);
+struct Rig : ControlRig {
+  Rig() { EXPECT_TRUE(Open(Tcp(sign.port()))) << link->ErrorMessage; }
+
   ScriptedSign sign;
-  classrTransVars vars;
-  classrOutPutRoutines link{vars};
-  classrTransRoutines engine{vars, link};
-  classrDiagTransRoutines diag{engine};
-  classrTextTransRoutines text{engine};
-  classrFontTransRoutines font{engine};
-  classrDefaultMsgTransRoutines defmsg{engine};
-  classrSchedMsgTransRoutines sched{engine};
-  classrPagedTextTransRoutines paged{engine};
-  classrPlayCmdTransRoutines play{engine};
-  classrDirCmdTransRoutines dir_{engine};
-  classrVariableCmdsRoutines var{engine};
-  classrCellCmdsTransRoutines cell{engine};
-  classrCounterCmdTransRoutines counter{engine};
+  classrDiagTransRoutines diag{*engine};
+  classrTextTransRoutines text{*engine};
+  classrFontTransRoutines font{*engine};
+  classrDefaultMsgTransRoutines defmsg{*engine};
+  classrSchedMsgTransRoutines sched{*engine};
+  classrPagedTextTransRoutines paged{*engine};
+  classrPlayCmdTransRoutines play{*engine};
+  classrDirCmdTransRoutines dir_{*engine};
+  classrVariableCmdsRoutines var{*engine};
+  classrCellCmdsTransRoutines cell{*engine};
+  classrCounterCmdTransRoutines counter{*engine};
 };
 
 std::string Describe(const ScriptedSign::Received& r) {
@@ -445,10 +424,10 @@ TEST(CommandRoutines, RefusedOrUnanswered) {
   EXPECT_FALSE(rig.paged.SetSignPagedTextMessage({}));
   rig.sign.On(7, 0x11, ScriptedSign::Silent());
   rig.sign.On(0, 0x2C, ScriptedSign::Silent());
-  rig.engine.RetryCount = 3;
+  rig.engine->RetryCount = 3;
   EXPECT_EQ(rig.play.PlayCountRead(), -1);
-  EXPECT_EQ(rig.engine.RetryCount, 3);
-  rig.engine.RetryCount = 1;
+  EXPECT_EQ(rig.engine->RetryCount, 3);
+  rig.engine->RetryCount = 1;
   EXPECT_EQ(rig.diag.SetBCCMode(), 0);
   EXPECT_EQ(Described(rig.sign.Commands(2)), "1 7 17 []; 1 0 44 []; ");
 }
