@@ -61,20 +61,19 @@ TEST(ByteStream, AnswersAndFramesReadFromTheWire) {
     const char* initial;  // GetPacket's Initial
     const char* result;
   };
+  // clang-format off
   const Case cases[] = {
       {"stuffed data before the answer", "78 10 10 10 06", false, "", "10 06"},
       {"refusal", "10 15", false, "", "10 15"},
       {"reply starting at once", "41 10 02", false, "", "10 02"},
       {"lone DLE then silence", "10", false, "", "10"},
       {"silence", "", false, "", ""},
-      {"frame continuing DLE STX", "00 00 F0 00 01 00 00 10 03 0F", true, "10 02",
-       "10 02 00 00 F0 00 01 00 00 10 03 0F"},
-      {"junk before the frame", "55 10 06 10 02 00 00 F0 00 01 00 00 10 03 0F", true, "10 06",
-       "10 02 00 00 F0 00 01 00 00 10 03 0F"},
-      {"stuffed DLE removed", "10 02 00 00 F0 00 01 00 00 10 10 10 03 FF", true, "",
-       "10 02 00 00 F0 00 01 00 00 10 10 03 FF"},
+      {"frame continuing DLE STX", "00 00 F0 00 01 00 00 10 03 0F", true, "10 02", "10 02 00 00 F0 00 01 00 00 10 03 0F"},
+      {"junk before the frame", "55 10 06 10 02 00 00 F0 00 01 00 00 10 03 0F", true, "10 06", "10 02 00 00 F0 00 01 00 00 10 03 0F"},
+      {"stuffed DLE removed", "10 02 00 00 F0 00 01 00 00 10 10 10 03 FF", true, "", "10 02 00 00 F0 00 01 00 00 10 10 03 FF"},
       {"BCC never arrives", "10 02 00 00 F0 00 01 00 00 10 03", true, "", ""},
   };
+  // clang-format on
   for (const Case& c : cases) {
     peer.Write(Bytes(c.input));
     const std::string got = c.packet ? rig.link->GetPacket(Bytes(c.initial)) : rig.link->GetAck();
