@@ -29,11 +29,6 @@ class Peer {
 
   explicit Peer(int fd = -1) : fd_(fd) {}
   Peer(Peer&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Peer& operator=(Peer&& other) noexcept {
-    Close();
-    fd_ = std::exchange(other.fd_, -1);
-    return *this;
-  }
   ~Peer() { Close(); }
 
   // A connection to a port on 127.0.0.1.

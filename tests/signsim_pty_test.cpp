@@ -4,7 +4,6 @@
 #include <thread>
 
 #include <asio.hpp>
-#include <thread>
 
 #include "bytes.hpp"
 #include "peer.hpp"
@@ -16,13 +15,12 @@ using signsim::Counters;
 
 namespace {
 
-constexpr auto kWait = 3000ms;
 const std::string kClock = Bytes("0D 05 09 18 0C 1A 05");
 const std::string kClockSet = Command(1, 0, 0, 1, kClock);
 const std::string kClockSetAnswer = Bytes("10 06 10 02 00 01 F0 00 01 00 00 10 03 0E");
 
 bool WaitCount(const signsim::Simulator& sim, int Counters::*counter, int value) {
-  return sim.WaitFor([&](const Counters& c) { return c.*counter == value; }, kWait);
+  return sim.WaitFor([&](const Counters& c) { return c.*counter == value; }, Peer::kWait);
 }
 
 // One line of a dialogue: what the host writes and the exact answer it reads.
