@@ -62,6 +62,8 @@ TEST(Transaction, FailurePathsWithTheirTexts) {
     EXPECT_EQ(rig.Events("Ack was not"),
               std::vector<std::string>(c.inquiries, "Ack was not received - Inquiring Trans: 1  "))
         << c.name;
+    EXPECT_TRUE(rig.sim->WaitFor([&](const auto& n) { return n.inquiries == c.inquiries; }, 2000ms))
+        << c.name << ": the inquiries reach the sign";
     if (c.result) {
       ASSERT_GE(rig.response.size(), 12u) << c.name;
       EXPECT_EQ(static_cast<std::uint8_t>(rig.response[4]), 0xF0) << c.name;
@@ -83,6 +85,7 @@ TEST(Transaction, LostAcknowledgeIsInquiredThenResent) {
   EXPECT_TRUE(rig.Transact(0, 0, kClock)) << rig.link->ErrorMessage;
   EXPECT_EQ(rig.Events("Ack was not"),
             std::vector<std::string>{"Ack was not received - Inquiring Trans: 1  "});
+  EXPECT_TRUE(rig.sim->WaitFor([](const auto& n) { return n.inquiries == 1; }, 2000ms));
   const bool refused = !rig.link->ErrorMessage.empty();
   EXPECT_EQ(rig.link->ErrorMessage, refused ? "Display has sent NAK for CMD:[0] FNC:[0]" : "");
   EXPECT_EQ(rig.Events("sent ").size(), refused ? 3u : 2u);

@@ -134,6 +134,7 @@ TEST(VariableCellCounterPayloads, EncodeDecodeShortAnswersAndErrors) {
       {"counter read", Decode(kStaleCounter, kCounter + " 07 08 09 0A"), "true | 255 2 3 4 -2 5 6 40000 -1 -2147483648 7 8 9 10"},
       {"counter read, 25 bytes", Decode(kStaleCounter, kCounter2 + " 08 09 0A 0B 0C"), "true | 1 2 3 4 5 6 7 1 2 3 8 9 10 11"},
       {"counter read, 23 bytes", Decode(kStaleCounter, kCounter2 + " 08 09 0A"), "invalid_argument | 1 2 3 4 5 6 7 1 2 3 8 9 10 9"},
+      {"counter read, current value cut", Decode(kStaleCounter, kCounter2.substr(0, 53)), "invalid_argument | 1 2 3 4 5 6 7 1 2 9 9 9 9 9"},
       {"counter read, start value cut", Decode(kStaleCounter, kCounter2.substr(0, 32)), "invalid_argument | 1 2 3 4 5 6 7 9 9 9 9 9 9 9"},
   });
   // clang-format on
