@@ -14,17 +14,13 @@ TEST(BlockCheck, BothMethodsOnBothSides) {
     bool newBcc;
     int bcc;
   };
+  // clang-format off
   const Case cases[] = {
-      {"61 62 63", false, 0xDA},
-      {"61 62 63", true, 0xDA},
-      {"00 01", false, 0xFF},
-      {"00 01", true, 0xFE},
-      {"01 00 09 00 05 00 01 41", false, 0xAF},
-      {"01 00 09 00 05 00 01 41", true, 0xAC},
-      {"10", false, 0xF0},
-      {"10 10 00", true, 0xDF},
-      {"", false, 0},
+      {"61 62 63", false, 0xDA}, {"61 62 63", true, 0xDA}, {"00 01", false, 0xFF}, {"00 01", true, 0xFE},
+      {"01 00 09 00 05 00 01 41", false, 0xAF}, {"01 00 09 00 05 00 01 41", true, 0xAC},
+      {"10", false, 0xF0}, {"10 10 00", true, 0xDF}, {"", false, 0},
   };
+  // clang-format on
   for (const Case& c : cases) {
     const std::string body = Bytes(c.body);
     EXPECT_EQ(ReceiverBcc(body, c.newBcc), c.bcc) << c.body;
@@ -33,62 +29,40 @@ TEST(BlockCheck, BothMethodsOnBothSides) {
 }
 
 TEST(Stuffing, DoublesEveryDleAndUndoesIt) {
-  struct Case {
-    const char* plain;
-    const char* stuffed;
-  };
-  const Case cases[] = {
-      {"01 02 03", "01 02 03"},
-      {"10", "10 10"},
-      {"10 10", "10 10 10 10"},
-      {"41 10 42", "41 10 10 42"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(StuffBody(Bytes(c.plain)), Bytes(c.stuffed)) << c.plain;
-    EXPECT_EQ(UnstuffFrame(Bytes(c.stuffed)), Bytes(c.plain)) << c.stuffed;
+  const std::pair<const char*, const char*> cases[] = {{"01 02 03", "01 02 03"},
+                                                       {"10", "10 10"},
+                                                       {"10 10", "10 10 10 10"},
+                                                       {"41 10 42", "41 10 10 42"}};
+  for (const auto& [plain, stuffed] : cases) {
+    EXPECT_EQ(StuffBody(Bytes(plain)), Bytes(stuffed)) << plain;
+    EXPECT_EQ(UnstuffFrame(Bytes(stuffed)), Bytes(plain)) << stuffed;
   }
   // A lone DLE at the end of a received string is kept.
   EXPECT_EQ(UnstuffFrame(Bytes("41 10")), Bytes("41 10"));
 }
 
-TEST(CommandFrame, ExactBytesOnTheWire) {
-  struct Case {
-    CommandHeader header;
-    const char* data;
-    const char* wire;
-  };
-  const Case cases[] = {
+TEST(CommandAndInquiryFrames, ExactBytesOnTheWire) {
+  // clang-format off
+  const std::pair<std::string, const char*> cases[] = {
       // The worked frame: node 1, command 9, function 1, transaction 5, payload "A".
-      {{1, 0x09, 0x01, 5, false}, "41", "10 02 01 00 09 00 05 00 01 41 10 03 AF"},
-      {{1, 0x09, 0x01, 5, true}, "41", "10 02 01 00 09 AA 05 00 01 41 10 03 03"},
+      {BuildCommandFrame({1, 0x09, 0x01, 5, false}, "A"), "10 02 01 00 09 00 05 00 01 41 10 03 AF"},
+      {BuildCommandFrame({1, 0x09, 0x01, 5, true}, "A"), "10 02 01 00 09 AA 05 00 01 41 10 03 03"},
       // Empty payload: a seven-byte body.
-      {{1, 0x20, 0x00, 1, false}, "", "10 02 01 00 20 00 01 00 00 10 03 DE"},
+      {BuildCommandFrame({1, 0x20, 0x00, 1, false}, ""), "10 02 01 00 20 00 01 00 00 10 03 DE"},
       // Node 16, payload DLE and transaction 10000 (TNL 0x10): all stuffed, counted once.
-      {{16, 0x01, 0x10, 10000, false}, "10", "10 02 10 10 00 01 00 10 10 27 10 10 10 10 10 03 98"},
+      {BuildCommandFrame({16, 0x01, 0x10, 10000, false}, Bytes("10")), "10 02 10 10 00 01 00 10 10 27 10 10 10 10 10 03 98"},
+      // A block check of 0x10 is not stuffed.
+      {BuildCommandFrame({1, 0x01, 0x00, 1, false}, Bytes("ED")), "10 02 01 00 01 00 01 00 00 ED 10 03 10"},
+      {BuildInquiryFrame(1, false), "10 05 01 FF"}, {BuildInquiryFrame(16, false), "10 05 10 F0"},
+      {BuildInquiryFrame(0, false), "10 05 00 00"}, {BuildInquiryFrame(0, true), "10 05 00 FF"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(BuildCommandFrame(c.header, Bytes(c.data)), Bytes(c.wire)) << c.wire;
-  }
-}
-
-TEST(CommandFrame, BccOfDleValueIsNotStuffed) {
-  // Payload chosen so that the block check is 0x10: body sum must be 0xF0.
-  const CommandHeader header{1, 0x01, 0x00, 1, false};
-  const std::string frame = BuildCommandFrame(header, Bytes("ED"));
-  ASSERT_EQ(static_cast<unsigned char>(frame.back()), 0x10);
-  EXPECT_EQ(frame, Bytes("10 02 01 00 01 00 01 00 00 ED 10 03 10"));
-}
-
-TEST(InquiryFrame, NodeSentOnceWithItsBlockCheck) {
-  EXPECT_EQ(BuildInquiryFrame(1, false), Bytes("10 05 01 FF"));
-  EXPECT_EQ(BuildInquiryFrame(16, false), Bytes("10 05 10 F0"));
-  EXPECT_EQ(BuildInquiryFrame(0, false), Bytes("10 05 00 00"));
-  EXPECT_EQ(BuildInquiryFrame(0, true), Bytes("10 05 00 FF"));
+  // clang-format on
+  for (const auto& [built, wire] : cases)
+    EXPECT_EQ(built, Bytes(wire)) << wire;
 }
 
 TEST(TransactionNumber, RunsOneToTenThousandAndWraps) {
   classrTransVars vars;
-  EXPECT_EQ(vars.TransNum, 0);
   vars.IncTransNum();
   EXPECT_EQ(vars.TransNum, 1);
   vars.TransNum = 9999;

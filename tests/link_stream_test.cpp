@@ -1,58 +1,23 @@
 #include <gtest/gtest.h>
 
-#include <qordtcon/link/log.hpp>
-#include <qordtcon/link/output_routines.hpp>
-#include <qordtcon/link/settings.hpp>
-
 #include <future>
 #include <thread>
 
 #include "bytes.hpp"
-#include "raw_peer.hpp"
-#include "temp_dir.hpp"
+#include "control_rig.hpp"
+#include "peer.hpp"
 
 using namespace qordtcon;
 using namespace std::chrono_literals;
 
 namespace {
 
-void Set(const char* name, const std::string& value) {
-  SaveSetting("Lumarco3", "Settings", name, value);
+// Opens the rig's link on a loopback listener, which takes the connection.
+void OpenOn(ControlRig& rig, TcpListener& peer) {
+  auto accepted = std::async(std::launch::async, [&] { return peer.Accept(10s); });
+  ASSERT_TRUE(rig.Open(ControlRig::Tcp(peer.port()))) << rig.link->ErrorMessage;
+  ASSERT_TRUE(accepted.get());
 }
-
-// A link layer with its own settings, opened on a raw peer (TCP or a pty).
-struct Link {
-  explicit Link(int responseMs, bool bufferedAck = false) {
-    Set("MessageResponseTime", std::to_string(responseMs));
-    Set("ConnectTimeOut", "5000");
-    Set("SendBufferedAck", bufferedAck ? "True" : "False");
-    vars.SerialPort = MakeSerialPort();
-    vars.NetSocket = std::make_shared<TcpSocket>();
-    link = std::make_unique<classrOutPutRoutines>(vars);
-  }
-  void OpenTcp(RawTcpPeer& peer) {
-    classCONNECTION_METHOD cm;
-    cm.HowToConnect = NetworkConnect;
-    cm.IPAddress = "127.0.0.1";
-    cm.CommPort = std::to_string(peer.port());
-    cm.dispID = 1;
-    auto accepted = std::async(std::launch::async, [&] { return peer.Accept(10s); });
-    ASSERT_TRUE(link->OpenConnection(cm)) << link->ErrorMessage;
-    ASSERT_TRUE(accepted.get());
-  }
-  void OpenSerial(const std::string& port) {
-    classCONNECTION_METHOD cm;
-    cm.HowToConnect = DirectConnect;
-    cm.CommPort = port;
-    cm.BaudRate = "9600";
-    cm.dispID = 1;
-    ASSERT_TRUE(link->OpenConnection(cm)) << link->ErrorMessage;
-  }
-
-  TempDir dir;
-  classrTransVars vars;
-  std::unique_ptr<classrOutPutRoutines> link;
-};
 
 // A serial port object of the host's own, as DebugSax accepts: records what is written.
 class RecordingPort : public SerialChannel {
@@ -86,9 +51,9 @@ class RecordingPort : public SerialChannel {
 }  // namespace
 
 TEST(ByteStream, AnswersAndFramesReadFromTheWire) {
-  Link l(400);
-  RawTcpPeer peer;
-  l.OpenTcp(peer);
+  ControlRig rig;
+  TcpListener peer;
+  OpenOn(rig, peer);
   struct Case {
     const char* name;
     const char* input;
@@ -96,42 +61,41 @@ TEST(ByteStream, AnswersAndFramesReadFromTheWire) {
     const char* initial;  // GetPacket's Initial
     const char* result;
   };
+  // clang-format off
   const Case cases[] = {
       {"stuffed data before the answer", "78 10 10 10 06", false, "", "10 06"},
       {"refusal", "10 15", false, "", "10 15"},
       {"reply starting at once", "41 10 02", false, "", "10 02"},
       {"lone DLE then silence", "10", false, "", "10"},
       {"silence", "", false, "", ""},
-      {"frame continuing DLE STX", "00 00 F0 00 01 00 00 10 03 0F", true, "10 02",
-       "10 02 00 00 F0 00 01 00 00 10 03 0F"},
-      {"junk before the frame", "55 10 06 10 02 00 00 F0 00 01 00 00 10 03 0F", true, "10 06",
-       "10 02 00 00 F0 00 01 00 00 10 03 0F"},
-      {"stuffed DLE removed", "10 02 00 00 F0 00 01 00 00 10 10 10 03 FF", true, "",
-       "10 02 00 00 F0 00 01 00 00 10 10 03 FF"},
+      {"frame continuing DLE STX", "00 00 F0 00 01 00 00 10 03 0F", true, "10 02", "10 02 00 00 F0 00 01 00 00 10 03 0F"},
+      {"junk before the frame", "55 10 06 10 02 00 00 F0 00 01 00 00 10 03 0F", true, "10 06", "10 02 00 00 F0 00 01 00 00 10 03 0F"},
+      {"stuffed DLE removed", "10 02 00 00 F0 00 01 00 00 10 10 10 03 FF", true, "", "10 02 00 00 F0 00 01 00 00 10 10 03 FF"},
       {"BCC never arrives", "10 02 00 00 F0 00 01 00 00 10 03", true, "", ""},
   };
+  // clang-format on
   for (const Case& c : cases) {
     peer.Write(Bytes(c.input));
-    const std::string got = c.packet ? l.link->GetPacket(Bytes(c.initial)) : l.link->GetAck();
+    const std::string got = c.packet ? rig.link->GetPacket(Bytes(c.initial)) : rig.link->GetAck();
     EXPECT_EQ(got, Bytes(c.result)) << c.name;
   }
 }
 
 TEST(ByteStream, NetworkReadDeadlineSlidesWhileDataArrivesSerialDoesNot) {
-  Link l(1500);
-  RawTcpPeer tcpPeer;
-  RawPty pty;
+  ControlRig rig({{"MessageResponseTime", "1500"}});
+  TcpListener tcpPeer;
+  PtyMaster pty;
   struct Case {
     const char* name;
     bool network;
     std::size_t expected;
   };
   for (const Case& c : {Case{"network", true, 10}, Case{"serial", false, 4}}) {
-    RawIo* peer = c.network ? static_cast<RawIo*>(&tcpPeer) : &pty;
+    Peer* peer = c.network ? static_cast<Peer*>(&tcpPeer) : &pty;
     if (c.network) {
-      l.OpenTcp(tcpPeer);
+      OpenOn(rig, tcpPeer);
     } else {
-      l.OpenSerial(pty.path());
+      ASSERT_TRUE(rig.Open(ControlRig::Serial(pty.path()))) << rig.link->ErrorMessage;
     }
     // 4 bytes after 0.8 s, 6 more 1.2 s later: past a fixed 1.5 s deadline, within a
     // deadline that moved when the first bytes came.
@@ -141,30 +105,30 @@ TEST(ByteStream, NetworkReadDeadlineSlidesWhileDataArrivesSerialDoesNot) {
       std::this_thread::sleep_for(1200ms);
       peer->Write("EFGHIJ");
     });
-    const std::string got = l.link->InputStr(10);
+    const std::string got = rig.link->InputStr(10);
     script.get();
     EXPECT_EQ(got.size(), c.expected) << c.name << ": " << got;
-    l.link->InputStr(0);
+    rig.link->InputStr(0);
   }
 }
 
 TEST(ByteStream, BufferedAckGoesOutInFrontOfTheNextWrite) {
-  Link l(400, true);
-  RawTcpPeer peer;
-  l.OpenTcp(peer);
-  l.link->SendAck();
+  ControlRig rig({{"SendBufferedAck", "True"}});
+  TcpListener peer;
+  OpenOn(rig, peer);
+  rig.link->SendAck();
   EXPECT_EQ(peer.Read(2, 300ms), "") << "a buffered acknowledge waits";
   std::string data = "ABC";
-  l.link->TransmitOutStr(data);
+  rig.link->TransmitOutStr(data);
   EXPECT_EQ(data, Bytes("10 06 41 42 43")) << "the caller's text now holds what went out";
   EXPECT_EQ(peer.Read(5, 2000ms), Bytes("10 06 41 42 43"));
-  EXPECT_TRUE(l.vars.PendingOut.empty());
+  EXPECT_TRUE(rig.vars.PendingOut.empty());
 }
 
 TEST(ByteStream, SerialWritesGoOutInPiecesOfAHundred) {
-  Link l(400);
+  ControlRig rig;
   auto port = std::make_shared<RecordingPort>();
-  l.vars.SerialPort = port;
+  rig.vars.SerialPort = port;
   struct Case {
     ConnectionType how;
     std::vector<std::string> calls;
@@ -178,28 +142,23 @@ TEST(ByteStream, SerialWritesGoOutInPiecesOfAHundred) {
     cm.HowToConnect = c.how;
     cm.CommPort = "host";
     cm.BaudRate = "19200";
-    ASSERT_TRUE(l.link->OpenConnection(cm));
+    ASSERT_TRUE(rig.link->OpenConnection(cm));
     EXPECT_EQ(port->kind, c.how == DirectConnect ? SerialChannel::kDirect : SerialChannel::kModem);
     port->calls.clear();
     std::string data(250, 'x');
-    l.link->TransmitOutStr(data);
+    rig.link->TransmitOutStr(data);
     EXPECT_EQ(port->calls, c.calls);
   }
   EXPECT_EQ(port->settings, "19200,N,8,1");
 }
 
 TEST(ConnectionManager, ClosingWhileNothingIsOpen) {
-  TempDir dir;
-  Set("DebugMode", "ON2");
-  classrTransVars vars;
-  vars.SerialPort = MakeSerialPort();
-  vars.NetSocket = std::make_shared<TcpSocket>();
-  vars.Connected = true;
-  classrOutPutRoutines link(vars);
+  ControlRig rig({{"DebugMode", "ON2"}});
+  rig.vars.Connected = true;
   const auto start = Clock::now();
-  link.CloseConnection();
+  rig.link->CloseConnection();
   EXPECT_LT(Clock::now() - start, 500ms) << "nothing to close, no pause";
-  EXPECT_FALSE(vars.Connected);
-  EXPECT_TRUE(link.Abort);
-  EXPECT_EQ(dir.Read("iocomm.log"), "Closing Connection\r\n");
+  EXPECT_FALSE(rig.vars.Connected);
+  EXPECT_TRUE(rig.link->Abort);
+  EXPECT_EQ(rig.dir.Read("iocomm.log"), "Closing Connection\r\n");
 }

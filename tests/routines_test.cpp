@@ -5,56 +5,35 @@
 #include <cstdio>
 
 #include "bytes.hpp"
+#include "control_rig.hpp"
 #include "outcome.hpp"
 #include "scripted_sign.hpp"
-#include "temp_dir.hpp"
 
 using namespace qordtcon;
 using Answer = ScriptedSign::Answer;
 
 namespace {
 
-// Short time-outs, written before the link and the engine read them.
-bool ShortTimeouts(const TempDir& dir) {
-  SaveSetting("Lumarco3", "Settings", "MessageResponseTime", "400");
-  dir.Write("LumarcoLite.ini", "[Settings]\nNoReplyPause=20\n");
-  return true;
-}
-
 // Every routine class on one engine, connected to a scripted sign as node 1.
-struct Rig {
-  Rig() {
-    vars.SerialPort = MakeSerialPort();
-    vars.NetSocket = std::make_shared<TcpSocket>();
-    vars.DestNode = 1;
-    classCONNECTION_METHOD cm;
-    cm.HowToConnect = NetworkConnect;
-    cm.IPAddress = "127.0.0.1";
-    cm.CommPort = std::to_string(sign.port());
-    cm.dispID = 1;
-    EXPECT_TRUE(link.OpenConnection(cm)) << link.ErrorMessage;
-  }
-  TempDir dir;
-  bool timeouts = ShortTimeouts(dir);
+struct Rig : ControlRig {
+  Rig() { EXPECT_TRUE(Open(Tcp(sign.port()))) << link->ErrorMessage; }
+
   ScriptedSign sign;
-  classrTransVars vars;
-  classrOutPutRoutines link{vars};
-  classrTransRoutines engine{vars, link};
-  classrDiagTransRoutines diag{engine};
-  classrTextTransRoutines text{engine};
-  classrFontTransRoutines font{engine};
-  classrDefaultMsgTransRoutines defmsg{engine};
-  classrSchedMsgTransRoutines sched{engine};
-  classrPagedTextTransRoutines paged{engine};
-  classrPlayCmdTransRoutines play{engine};
-  classrDirCmdTransRoutines dir_{engine};
-  classrVariableCmdsRoutines var{engine};
-  classrCellCmdsTransRoutines cell{engine};
-  classrCounterCmdTransRoutines counter{engine};
+  classrDiagTransRoutines diag{*engine};
+  classrTextTransRoutines text{*engine};
+  classrFontTransRoutines font{*engine};
+  classrDefaultMsgTransRoutines defmsg{*engine};
+  classrSchedMsgTransRoutines sched{*engine};
+  classrPagedTextTransRoutines paged{*engine};
+  classrPlayCmdTransRoutines play{*engine};
+  classrDirCmdTransRoutines dir_{*engine};
+  classrVariableCmdsRoutines var{*engine};
+  classrCellCmdsTransRoutines cell{*engine};
+  classrCounterCmdTransRoutines counter{*engine};
 };
 
 std::string Describe(const ScriptedSign::Received& r) {
-  return Numbers(r.dst, r.cmd, r.fnc) + " [" + Hex(r.data) + "]" + (r.bccOk ? "" : " bad BCC");
+  return Show(r.dst, r.cmd, r.fnc) + " [" + Hex(r.data) + "]" + (r.bccOk ? "" : " bad BCC");
 }
 std::string Described(const std::vector<ScriptedSign::Received>& all) {
   std::string out;
@@ -100,22 +79,13 @@ classVARIABLE_ATTRIBUTES Attributes() {
   return a;
 }
 
-template <class T>
-std::string Text(const T& value) {
-  if constexpr (std::is_convertible_v<T, std::string>) {
-    return value;
-  } else {
-    return std::to_string(value);
-  }
-}
-
 const std::string kMixed40 = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJ0123";
 const std::string kUpper32 = "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF";
 const std::string kUpper32Hex = Hex(kUpper32 + '\0');
 
 // A table row's name and call: ROW gives the Boolean result, READ the result as text.
 #define ROW(group, method, args) #method, [](Rig & r) { return r.group.method args; }
-#define READ(group, method, args) #method, [](Rig & r) { return Text(r.group.method args); }
+#define READ(group, method, args) #method, [](Rig & r) { return Show(r.group.method args); }
 
 }  // namespace
 
@@ -231,7 +201,7 @@ TEST(CommandRoutines, EveryCommandSendsItsPacketAndJudgesByItsRule) {
     rig.vars.DestNode = 1;
     EXPECT_EQ(got, expected[row.rule]);
     const std::string sent = Hex(Bytes(row.hex) + std::string(row.zeros, '\0'));
-    const std::string packet = Numbers(row.cmd, row.fnc) + " [" + sent + "]; ";
+    const std::string packet = Show(row.cmd, row.fnc) + " [" + sent + "]; ";
     EXPECT_EQ(Described(rig.sign.Commands(3)), "1 " + packet + "1 " + packet + "255 " + packet);
   }
 }
@@ -255,7 +225,7 @@ TEST(CommandRoutines, ReadingCommandsDecodeTheReplyPayload) {
   // clang-format off
   const Row rows[] = {
       {READ(diag, GetSignTime, ().hour), 0, 1, "", Bytes("0C 22 05 06 0C 1A 00"), "12", "0"},
-      {"GetSignType", [](Rig& r) { auto t = r.diag.GetSignType(); return Numbers(t.signtype, t.pix_width) + t.BoardType; }, 0, 2, "", Bytes("05 40 01") + std::string(68, '\0') + "Z", "5 320Z", "5 320Z"},
+      {"GetSignType", [](Rig& r) { auto t = r.diag.GetSignType(); return Show(t.signtype, t.pix_width) + t.BoardType; }, 0, 2, "", Bytes("05 40 01") + std::string(68, '\0') + "Z", "5 320Z", "5 320Z"},
       {READ(diag, GetSignVersion, ().version), 0, 5, "", Bytes("07"), "7", "7"},
       {READ(diag, GetSignStats, ().appl_name), 0, 0x15, "", "VHD1" + std::string(440, '\0'), "VHD1", "VHD1"},
       {"GetSignStats (350 bytes: too short once DLE ETX BCC is off)", [](Rig& r) { return r.diag.GetSignStats().appl_name + "."; }, 0, 0x15, "", "VHD1" + std::string(346, '\0'), ".", "."},
@@ -265,7 +235,7 @@ TEST(CommandRoutines, ReadingCommandsDecodeTheReplyPayload) {
       {READ(var, GetSignVariable, ({4}).text_variable + "."), 9, 0, "04", Bytes("01 00 01 48 49 00"), "HI.", "."},
       {READ(cell, GetSignCell, ({5}).cell_variable + "."), 10, 0, "05", Bytes("01 00 01 43 00"), "C.", "."},
       {READ(counter, GetSignCounter, ({6}).current_value), 11, 0, "06", Bytes("06") + std::string(15, '\0') + Bytes("2A 00 00 00 01 02 03 04"), "42", "0"},
-      {"PollPlayOnSign", [](Rig& r) { auto p = r.play.PollPlayOnSign(); return Numbers(p.play_loaded, p.playing, p.default_loaded, p.default_enabled); }, 7, 0x0A, "", Bytes("01 01 00 01"), "1 1 0 1", "1 1 0 1"},
+      {"PollPlayOnSign", [](Rig& r) { auto p = r.play.PollPlayOnSign(); return Show(p.play_loaded, p.playing, p.default_loaded, p.default_enabled); }, 7, 0x0A, "", Bytes("01 01 00 01"), "1 1 0 1", "1 1 0 1"},
       {READ(play, GetPlayOrderDescriptionOnSign, ().descriptor.size()), 7, 0x0E, "", "DESC" + std::string(252, '\0'), "256", "256"},
       {READ(play, PlayCountRead, ()), 7, 0x11, "", Bytes("34 12"), "4660", "-1"},
       {READ(dir_, GetFirstSignDirInfo, ().fname.size()), 8, 0, "", dirEntry, "13", "13"},
@@ -281,7 +251,7 @@ TEST(CommandRoutines, ReadingCommandsDecodeTheReplyPayload) {
     rig.sign.Queue(Answer{kReplyError, row.reply});
     EXPECT_EQ(row.call(rig), row.onOk);
     EXPECT_EQ(row.call(rig), row.onError);
-    const std::string packet = Numbers(1, row.cmd, row.fnc) + " [" + Hex(Bytes(row.sent)) + "]; ";
+    const std::string packet = Show(1, row.cmd, row.fnc) + " [" + Hex(Bytes(row.sent)) + "]; ";
     EXPECT_EQ(Described(rig.sign.Commands(2)), packet + packet);
   }
 }
@@ -372,7 +342,7 @@ TEST(CommandRoutines, PlayOrderAndDirectoryAreReadEntryByEntry) {
     if (c.directory) {
       const auto d = rig.dir_.GetAllSignDirInfo();
       for (std::int16_t i = 1; i <= d.num_entries(); ++i)
-        got += d.fname(i) + ":" + Text(d.size(i)) + ",";
+        got += d.fname(i) + ":" + Show(d.size(i)) + ",";
     } else {
       const auto p = rig.play.GetSignPlayOrder();
       for (std::int16_t i = 1; i <= p.num_entries(); ++i)
@@ -381,13 +351,13 @@ TEST(CommandRoutines, PlayOrderAndDirectoryAreReadEntryByEntry) {
     EXPECT_EQ(got, c.entries);
     std::vector<std::string> want;
     for (int i = 1; i <= c.progress; ++i) {
-      want.push_back("Receiving Entry " + Text(i) + " of the " +
+      want.push_back("Receiving Entry " + Show(i) + " of the " +
                      (c.directory ? "Directory" : "PlayOrder"));
     }
     EXPECT_EQ(progress, want);
     std::string requests;
     for (const auto& r : rig.sign.Commands())
-      requests += Text(r.cmd) + "/" + Text(r.fnc) + " ";
+      requests += Show(r.cmd) + "/" + Show(r.fnc) + " ";
     EXPECT_EQ(requests, c.requests);
   }
 }
@@ -417,7 +387,7 @@ TEST(CommandRoutines, ManyVariablesGoOutInBatches) {
     EXPECT_EQ(rig.var.SetSignMultipleVariablesAutoProcess(Variables(c.lengths)), c.result);
     std::string got;
     for (const auto& r : rig.sign.Commands())
-      got += Text(+r.data[0]) + " " + r.data.substr(4, 4) + "; ";
+      got += Show(+r.data[0]) + " " + r.data.substr(4, 4) + "; ";
     EXPECT_EQ(got, c.batches);
   }
 }
@@ -454,10 +424,10 @@ TEST(CommandRoutines, RefusedOrUnanswered) {
   EXPECT_FALSE(rig.paged.SetSignPagedTextMessage({}));
   rig.sign.On(7, 0x11, ScriptedSign::Silent());
   rig.sign.On(0, 0x2C, ScriptedSign::Silent());
-  rig.engine.RetryCount = 3;
+  rig.engine->RetryCount = 3;
   EXPECT_EQ(rig.play.PlayCountRead(), -1);
-  EXPECT_EQ(rig.engine.RetryCount, 3);
-  rig.engine.RetryCount = 1;
+  EXPECT_EQ(rig.engine->RetryCount, 3);
+  rig.engine->RetryCount = 1;
   EXPECT_EQ(rig.diag.SetBCCMode(), 0);
   EXPECT_EQ(Described(rig.sign.Commands(2)), "1 7 17 []; 1 0 44 []; ");
 }

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "raw_peer.hpp"
+#include "peer.hpp"
 
 class ScriptedSign {
  public:
@@ -91,26 +91,17 @@ class ScriptedSign {
   // Reads one frame after its DLE STX, records it, and answers it.
   void ReadCommand() {
     using namespace std::chrono_literals;
-    std::string stuffed;
-    for (;;) {
-      const std::string b = peer_.Read(1, 2000ms);
-      if (b.empty()) return;
-      if (b[0] == qordtcon::DLE) {
-        const std::string c = peer_.Read(1, 2000ms);
-        if (c.empty()) return;
-        if (c[0] == qordtcon::ETX) break;
-        stuffed += b + c;
-      } else {
-        stuffed += b;
-      }
+    const std::string rest = peer_.ReadToEnd(2000ms);
+    if (rest.size() < 3 || rest.compare(rest.size() - 3, 2, {qordtcon::DLE, qordtcon::ETX}) != 0) {
+      return;
     }
-    const std::string bcc = peer_.Read(1, 2000ms);
-    const std::string body = qordtcon::UnstuffFrame(stuffed);
-    if (bcc.empty() || body.size() < 7) return;
+    const std::string body = qordtcon::UnstuffFrame(rest.substr(0, rest.size() - 3));
+    const char bcc = rest.back();
+    if (body.size() < 7) return;
     const bool newBcc = static_cast<std::uint8_t>(body[3]) == qordtcon::kStsNewBcc;
     Received r{static_cast<std::uint8_t>(body[0]), static_cast<std::uint8_t>(body[2]),
                static_cast<std::uint8_t>(body[6]), body.substr(7),
-               static_cast<std::uint8_t>(bcc[0]) == qordtcon::ReceiverBcc(body, newBcc)};
+               static_cast<std::uint8_t>(bcc) == qordtcon::ReceiverBcc(body, newBcc)};
     const auto transNum = static_cast<std::uint16_t>(static_cast<std::uint8_t>(body[4]) |
                                                      static_cast<std::uint8_t>(body[5]) << 8);
     Answer answer;
@@ -132,7 +123,7 @@ class ScriptedSign {
                 qordtcon::BuildCommandFrame({0, answer.code, 0, transNum, newBcc}, answer.payload));
   }
 
-  RawTcpPeer peer_;
+  TcpListener peer_;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -1,30 +1,26 @@
-// A control's engine and link layer talking to an emulated sign in this process, with
-// short time-outs set through the settings store.
+// A control's engine and link layer talking to an emulated sign in this process: on
+// loopback TCP, and with `ptys` on a direct line and a modem too.
 #pragma once
-
-#include <qordtcon/qordtcon.hpp>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "control_rig.hpp"
 #include "signsim/simulator.hpp"
-#include "temp_dir.hpp"
 
-struct SignRig {
-  // Time-outs short enough for tests, long enough for a loaded machine.
-  explicit SignRig(signsim::Options options = {}, int responseMs = 400) {
-    Set("MessageResponseTime", std::to_string(responseMs));
-    Set("ConnectTimeOut", "3000");
-    Set("NetworkRetryInterval", "1500");
-    dir.Write("LumarcoLite.ini", "[Settings]\nNoReplyPause=50\n");
-    if (options.tcp == "127.0.0.1:3001") options.tcp = "127.0.0.1:0";
+struct SignRig : ControlRig {
+  explicit SignRig(bool ptys = false, Settings settings = {})
+      : SignRig(signsim::Options{}, settings, ptys) {}
+  explicit SignRig(signsim::Options options, Settings settings = {}, bool ptys = false)
+      : ControlRig(settings) {
+    options.tcp = "127.0.0.1:0";
+    if (ptys) {
+      options.ptyLink = (dir.path() / "sign.tty").string();
+      options.modemPtyLink = (dir.path() / "modem.tty").string();
+    }
     sim = std::make_unique<signsim::Simulator>(options);
     sim->Start();
-    vars.SerialPort = qordtcon::MakeSerialPort();
-    vars.NetSocket = std::make_shared<qordtcon::TcpSocket>();
-    link = std::make_unique<qordtcon::classrOutPutRoutines>(vars);
-    engine = std::make_unique<qordtcon::classrTransRoutines>(vars, *link);
     engine->OnPacketSent = [this](std::int16_t tn, std::int16_t retry) {
       events.push_back("sent " + std::to_string(tn) + " " + std::to_string(retry));
     };
@@ -35,36 +31,12 @@ struct SignRig {
     link->OnStatus = [this](const std::string& text) { events.push_back(text); };
   }
 
-  static void Set(const char* name, const std::string& value) {
-    qordtcon::SaveSetting("Lumarco3", "Settings", name, value);
-  }
-
-  qordtcon::classCONNECTION_METHOD Tcp() const {
-    qordtcon::classCONNECTION_METHOD cm;
-    cm.HowToConnect = qordtcon::NetworkConnect;
-    cm.IPAddress = "127.0.0.1";
-    cm.CommPort = std::to_string(sim->TcpPort());
-    cm.dispID = 1;
-    return cm;
-  }
-  qordtcon::classCONNECTION_METHOD Serial() const {
-    qordtcon::classCONNECTION_METHOD cm;
-    cm.HowToConnect = qordtcon::DirectConnect;
-    cm.CommPort = sim->PtyPath();
-    cm.BaudRate = "9600";
-    cm.dispID = 1;
-    return cm;
-  }
-  qordtcon::classCONNECTION_METHOD Modem() const {
-    qordtcon::classCONNECTION_METHOD cm;
-    cm.HowToConnect = qordtcon::ModemConnect;
-    cm.CommPort = sim->ModemPtyPath();
-    cm.PhoneNumber = "5551234";
-    cm.dispID = 1;
-    return cm;
-  }
-
-  bool Open(qordtcon::classCONNECTION_METHOD cm) { return link->OpenConnection(cm); }
+  using ControlRig::Modem;
+  using ControlRig::Serial;
+  using ControlRig::Tcp;
+  qordtcon::classCONNECTION_METHOD Tcp() const { return ControlRig::Tcp(sim->TcpPort()); }
+  qordtcon::classCONNECTION_METHOD Serial() const { return ControlRig::Serial(sim->PtyPath()); }
+  qordtcon::classCONNECTION_METHOD Modem() const { return ControlRig::Modem(sim->ModemPtyPath()); }
 
   // One transaction; the reply frame lands in `response`.
   bool Transact(std::int32_t cmd, std::uint8_t fnc, const std::string& data = {},
@@ -73,11 +45,16 @@ struct SignRig {
     return engine->TransmitPacket(cmd, fnc, 0, data, response, noReply, prefix);
   }
 
-  TempDir dir;
+  // The events that start with `prefix`, in order.
+  std::vector<std::string> Events(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const auto& e : events) {
+      if (e.rfind(prefix, 0) == 0) out.push_back(e);
+    }
+    return out;
+  }
+
   std::unique_ptr<signsim::Simulator> sim;
-  qordtcon::classrTransVars vars;
-  std::unique_ptr<qordtcon::classrOutPutRoutines> link;
-  std::unique_ptr<qordtcon::classrTransRoutines> engine;
   std::vector<std::string> events;
   std::string response;
   bool noReply = false;

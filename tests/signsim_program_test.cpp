@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "bytes.hpp"
+#include "peer.hpp"
 #include "run_command.hpp"
-#include "sign_peer.hpp"
 #include "temp_dir.hpp"
 
 namespace {
@@ -85,7 +85,7 @@ TEST(SignsimProgram, ServesUntilSigtermThenReportsItsCounters) {
   EXPECT_EQ(program.Line(), "signsim: modem " + modem + "\n");
 
   const auto port = static_cast<std::uint16_t>(std::stoi(tcpLine.substr(23)));
-  SignPeer peer = SignPeer::Tcp(port);
+  Peer peer = Peer::Tcp(port);
   const std::string clockSet = Command(1, 0, 0, 1, Bytes("0D 05 09 18 0C 1A 05"));
   peer.Write(clockSet);
   EXPECT_EQ(peer.Read(2), Bytes("10 15"));

@@ -4,10 +4,9 @@
 #include <thread>
 
 #include <asio.hpp>
-#include <thread>
 
 #include "bytes.hpp"
-#include "sign_peer.hpp"
+#include "peer.hpp"
 #include "signsim/simulator.hpp"
 #include "temp_dir.hpp"
 
@@ -16,13 +15,12 @@ using signsim::Counters;
 
 namespace {
 
-constexpr auto kWait = 3000ms;
 const std::string kClock = Bytes("0D 05 09 18 0C 1A 05");
 const std::string kClockSet = Command(1, 0, 0, 1, kClock);
 const std::string kClockSetAnswer = Bytes("10 06 10 02 00 01 F0 00 01 00 00 10 03 0E");
 
 bool WaitCount(const signsim::Simulator& sim, int Counters::*counter, int value) {
-  return sim.WaitFor([&](const Counters& c) { return c.*counter == value; }, kWait);
+  return sim.WaitFor([&](const Counters& c) { return c.*counter == value; }, Peer::kWait);
 }
 
 // One line of a dialogue: what the host writes and the exact answer it reads.
@@ -31,7 +29,7 @@ struct Step {
   std::string read;
 };
 
-void Talk(SignPeer& host, const std::vector<Step>& steps) {
+void Talk(Peer& host, const std::vector<Step>& steps) {
   for (const Step& step : steps) {
     host.Write(step.write);
     EXPECT_EQ(host.Read(step.read.size()), step.read) << "after writing " << step.write;
@@ -64,7 +62,7 @@ TEST(SignsimSerial, AnswersEachOpeningAndComesBackAfterADrop) {
     port.set_option(asio::serial_port::stop_bits(asio::serial_port::stop_bits::one));
     port.set_option(asio::serial_port::flow_control(asio::serial_port::flow_control::none));
     // The port's own descriptor closes at once; the copy keeps the line open.
-    SignPeer host = SignPeer::Adopt(::dup(port.native_handle()));
+    Peer host = Peer(::dup(port.native_handle()));
     port.close();
     Talk(host, {{kClockSet, kClockSetAnswer}, {kClockSet, kClockSetAnswer}});
   }
@@ -72,7 +70,7 @@ TEST(SignsimSerial, AnswersEachOpeningAndComesBackAfterADrop) {
   EXPECT_EQ(sim.GetCounters().repeats, 1);
 
   // Opened again: a new session, which has no memory of transaction 1.
-  SignPeer host = SignPeer::Pty(sim.PtyPath());
+  Peer host = Peer::Pty(sim.PtyPath());
   Talk(host, {{kClockSet, kClockSetAnswer}});
   EXPECT_EQ(sim.GetCounters().executed, 2);
   EXPECT_EQ(sim.GetCounters().connections, 2);
@@ -83,7 +81,7 @@ TEST(SignsimSerial, AnswersEachOpeningAndComesBackAfterADrop) {
   EXPECT_TRUE(host.WaitClosed());
   ASSERT_TRUE(WaitCount(sim, &Counters::disconnects, 2));
   EXPECT_NE(std::filesystem::read_symlink(sim.PtyPath()), first);
-  SignPeer again = SignPeer::Pty(sim.PtyPath());
+  Peer again = Peer::Pty(sim.PtyPath());
   Talk(again, {{kClockSet, kClockSetAnswer}});
   EXPECT_EQ(sim.GetCounters().executed, 3);
 
@@ -96,7 +94,7 @@ TEST(SignsimModem, DialsConnectsAndHangsUpWhenThePortCloses) {
   signsim::Simulator sim(PtyOnly(dir, true));
   sim.Start();
   {
-    SignPeer host = SignPeer::Pty(sim.ModemPtyPath());
+    Peer host = Peer::Pty(sim.ModemPtyPath());
     Talk(host, {
                    {"AT\r", "AT\r\r\nOK\r\n"},
                    {"ATE0\r", "ATE0\r\r\nOK\r\n"},
@@ -110,7 +108,7 @@ TEST(SignsimModem, DialsConnectsAndHangsUpWhenThePortCloses) {
   }
   ASSERT_TRUE(WaitCount(sim, &Counters::hangups, 1));
   {
-    SignPeer host = SignPeer::Pty(sim.ModemPtyPath());
+    Peer host = Peer::Pty(sim.ModemPtyPath());
     Talk(host, {
                    {"ATDT5551234\r", "\r\nCONNECT 9600\r\n"},
                    {kClockSet, kClockSetAnswer},
@@ -119,7 +117,7 @@ TEST(SignsimModem, DialsConnectsAndHangsUpWhenThePortCloses) {
   ASSERT_TRUE(WaitCount(sim, &Counters::hangups, 2));
   EXPECT_EQ(sim.GetCounters().executed, 3);
 
-  SignPeer host = SignPeer::Pty(sim.ModemPtyPath());
+  Peer host = Peer::Pty(sim.ModemPtyPath());
   for (const char* result : {"BUSY", "NO CARRIER", "NO DIALTONE", "NO ANSWER"}) {
     sim.SetDialResult(result);
     // Still in command mode after each: a frame's bytes are noise, AT is answered.
@@ -140,7 +138,7 @@ TEST(SignsimModem, EscapeAfterTheGuardTimeThenHangUp) {
   options.guardTime = 500ms;
   signsim::Simulator sim(options);
   sim.Start();
-  SignPeer host = SignPeer::Pty(sim.ModemPtyPath());
+  Peer host = Peer::Pty(sim.ModemPtyPath());
   Talk(host, {{"ATE0\r", "ATE0\r\r\nOK\r\n"},
               {"ATD1\r", "\r\nCONNECT 9600\r\n"},
               {kClockSet, kClockSetAnswer}});

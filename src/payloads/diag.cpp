@@ -12,16 +12,6 @@ namespace qordtcon {
 
 namespace {
 
-// An entry of a table whose first index is `base`, as the indexed properties address it.
-template <class Table>
-auto& Entry(Table& table, std::int32_t index, std::int32_t base) {
-  if (index < base || index - base >= static_cast<std::int32_t>(table.size())) {
-    throw std::out_of_range("Subscript out of range: entry " + std::to_string(index) +
-                            " is outside the table");
-  }
-  return table[static_cast<std::size_t>(index - base)];
-}
-
 using enum record::Encoding;
 using SignType = classDIAG_SIGNTYPE;
 
@@ -115,27 +105,14 @@ std::string classDIAG_BRIGHTNESS_RANGE::GetStringFromData() const {
 
 void classDIAG_BRIGHTNESS_SCHEDULE::Num_Periods(std::int16_t n) {
   num_periods_ = n;
-  periods_.resize(static_cast<std::size_t>(std::max<std::int16_t>(n, 1)));
+  periods_.rows.resize(static_cast<std::size_t>(std::max<std::int16_t>(n, 1)));
 }
-
-// clang-format off
-std::int16_t classDIAG_BRIGHTNESS_SCHEDULE::start_hour(std::int16_t p) const { return Entry(periods_, p, 1).start_hour; }
-void classDIAG_BRIGHTNESS_SCHEDULE::start_hour(std::int16_t p, std::int16_t v) { Entry(periods_, p, 1).start_hour = v; }
-std::int16_t classDIAG_BRIGHTNESS_SCHEDULE::start_min(std::int16_t p) const { return Entry(periods_, p, 1).start_min; }
-void classDIAG_BRIGHTNESS_SCHEDULE::start_min(std::int16_t p, std::int16_t v) { Entry(periods_, p, 1).start_min = v; }
-std::int16_t classDIAG_BRIGHTNESS_SCHEDULE::stop_hour(std::int16_t p) const { return Entry(periods_, p, 1).stop_hour; }
-void classDIAG_BRIGHTNESS_SCHEDULE::stop_hour(std::int16_t p, std::int16_t v) { Entry(periods_, p, 1).stop_hour = v; }
-std::int16_t classDIAG_BRIGHTNESS_SCHEDULE::stop_min(std::int16_t p) const { return Entry(periods_, p, 1).stop_min; }
-void classDIAG_BRIGHTNESS_SCHEDULE::stop_min(std::int16_t p, std::int16_t v) { Entry(periods_, p, 1).stop_min = v; }
-std::int16_t classDIAG_BRIGHTNESS_SCHEDULE::brightness_level(std::int16_t p) const { return Entry(periods_, p, 1).brightness_level; }
-void classDIAG_BRIGHTNESS_SCHEDULE::brightness_level(std::int16_t p, std::int16_t v) { Entry(periods_, p, 1).brightness_level = v; }
-// clang-format on
 
 std::string classDIAG_BRIGHTNESS_SCHEDULE::GetStringFromData() const {
   ByteWriter w;
   w.SplitWord(num_periods_).Byte(default_brightness, "default_brightness");
-  for (std::int32_t i = 0; i < num_periods_; ++i) {
-    const Period& p = periods_[static_cast<std::size_t>(i)];
+  for (std::int16_t i = 1; i <= num_periods_; ++i) {
+    const Period& p = periods_.at(i);
     w.Byte(p.start_hour, "start_hour")
         .Byte(p.start_min, "start_min")
         .Byte(p.stop_hour, "stop_hour")
@@ -151,26 +128,15 @@ void classDIAG_PIXEL_CONTROL::num_pixels(std::int16_t n) {
                             std::to_string(n));
   }
   num_pixels_ = n;
-  pixels_.resize(static_cast<std::size_t>(n) + 1);
+  pixels_.rows.resize(static_cast<std::size_t>(n) + 1);
 }
-
-// clang-format off
-std::int16_t classDIAG_PIXEL_CONTROL::pixelx(std::int16_t i) const { return Entry(pixels_, i, 0).pixelx; }
-void classDIAG_PIXEL_CONTROL::pixelx(std::int16_t i, std::int16_t v) { Entry(pixels_, i, 0).pixelx = v; }
-std::int16_t classDIAG_PIXEL_CONTROL::pixely(std::int16_t i) const { return Entry(pixels_, i, 0).pixely; }
-void classDIAG_PIXEL_CONTROL::pixely(std::int16_t i, std::int16_t v) { Entry(pixels_, i, 0).pixely = v; }
-std::int16_t classDIAG_PIXEL_CONTROL::pixels(std::int16_t i) const { return Entry(pixels_, i, 0).pixels; }
-void classDIAG_PIXEL_CONTROL::pixels(std::int16_t i, std::int16_t v) { Entry(pixels_, i, 0).pixels = v; }
-std::int16_t classDIAG_PIXEL_CONTROL::pixelc(std::int16_t i) const { return Entry(pixels_, i, 0).pixelc; }
-void classDIAG_PIXEL_CONTROL::pixelc(std::int16_t i, std::int16_t v) { Entry(pixels_, i, 0).pixelc = v; }
-// clang-format on
 
 std::string classDIAG_PIXEL_CONTROL::GetStringFromData() const {
   ByteWriter w;
   w.Byte(num_pixels_, "num_pixels");
   // Entry 0 is never sent; the sign counts its pixels from 1.
-  for (std::int32_t i = 1; i <= num_pixels_; ++i) {
-    const Pixel& p = pixels_[static_cast<std::size_t>(i)];
+  for (std::int16_t i = 1; i <= num_pixels_; ++i) {
+    const Pixel& p = pixels_.at(i);
     w.SplitWord(p.pixelx).SplitWord(p.pixely).SplitWord(p.pixelc).SplitWord(p.pixels);
   }
   return std::move(w).str();

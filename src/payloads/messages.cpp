@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "answer_bytes.hpp"
+#include "decode_unchecked.hpp"
 #include "qordtcon/payloads/fields.hpp"
 
 namespace qordtcon {
@@ -160,15 +160,12 @@ std::string classPAGE_GET_Req::GetStringFromData() const {
 }
 
 std::string classPAGE_GET_Resp::GetDataFromString(const std::string& sData) {
-  ByteReader in(sData);
-  NeedAnswerBytes(in, 1);
-  page_num = in.Byte();
-  NeedAnswerBytes(in, 1);
-  prefix_mode = in.Byte();
-  NeedAnswerBytes(in, 1);
-  suffix_mode = in.Byte();
-  NeedAnswerBytes(in, 2);
-  delay = in.SignedWord();
+  detail::DecodeUnchecked(sData, [this](ByteReader& in) {
+    page_num = in.Byte();
+    prefix_mode = in.Byte();
+    suffix_mode = in.Byte();
+    delay = in.SignedWord();
+  });
   return {};
 }
 

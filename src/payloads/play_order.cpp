@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "answer_bytes.hpp"
+#include "decode_unchecked.hpp"
 #include "qordtcon/payloads/fields.hpp"
 
 namespace qordtcon {
@@ -22,37 +22,19 @@ void PlayEntryTable::num_entries(std::int16_t n) {
   if (n < 0) {
     throw std::out_of_range("Subscript out of range: " + std::to_string(n) + " play-order entries");
   }
-  entries_.resize(static_cast<std::size_t>(n) + 1);
-}
-
-const PlayEntryTable::Entry& PlayEntryTable::At(std::int16_t EntryNum) const {
-  if (EntryNum < 0 || static_cast<std::size_t>(EntryNum) >= entries_.size()) {
-    throw std::out_of_range("Subscript out of range: play-order entry " + std::to_string(EntryNum) +
-                            (entries_.empty()
-                                 ? std::string(" before num_entries was set")
-                                 : " outside 0.." + std::to_string(entries_.size() - 1)));
-  }
-  return entries_[EntryNum];
-}
-
-PlayEntryTable::Entry& PlayEntryTable::At(std::int16_t EntryNum) {
-  return const_cast<Entry&>(std::as_const(*this).At(EntryNum));
-}
-
-void PlayEntryTable::FileName(std::int16_t EntryNum, std::string value) {
-  At(EntryNum).FileName = std::move(value);
+  entries_.rows.resize(static_cast<std::size_t>(n) + 1);
 }
 
 void PlayEntryTable::delay(std::int16_t EntryNum, std::int32_t value) {
   if (rule_ == NegativeDelay::kStoredAsMinusOne && value < 0) value = -1;
-  At(EntryNum).delay = value;
+  entries_.at(EntryNum).delay = value;
 }
 
 std::string PlayEntryTable::EntriesPayload() const {
   ByteWriter out;
   out.Word(num_entries_);
   for (int i = 1; i <= num_entries_; ++i) {
-    const Entry& entry = At(static_cast<std::int16_t>(i));
+    const Entry& entry = entries_.at(i);
     out.Padded(entry.FileName, kFileNameField)
         .Long(entry.delay)
         .Word(entry.prefix)
@@ -95,9 +77,7 @@ void classPLAY_DESC_READ::GetDataFromString(const std::string& sData) {
 }
 
 std::int32_t classPLAY_COUNT_READ::GetDataFromString(const std::string& sData) {
-  ByteReader in(sData);
-  NeedAnswerBytes(in, 2);
-  PlayCounter = in.UnsignedWord();
+  detail::DecodeUnchecked(sData, [this](ByteReader& in) { PlayCounter = in.UnsignedWord(); });
   return 0;
 }
 

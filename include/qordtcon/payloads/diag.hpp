@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "qordtcon/payloads/numbered_rows.hpp"
+
 namespace qordtcon {
 
 // The time and date to set on the sign's clock; `year` is the year within its century.
@@ -131,16 +133,30 @@ class classDIAG_BRIGHTNESS_SCHEDULE {
   void Num_Periods(std::int16_t n);
 
   // Period entries; std::out_of_range outside 1..max(Num_Periods, 1) or before Num_Periods.
-  std::int16_t start_hour(std::int16_t PeriodNum) const;
-  void start_hour(std::int16_t PeriodNum, std::int16_t value);
-  std::int16_t start_min(std::int16_t PeriodNum) const;
-  void start_min(std::int16_t PeriodNum, std::int16_t value);
-  std::int16_t stop_hour(std::int16_t PeriodNum) const;
-  void stop_hour(std::int16_t PeriodNum, std::int16_t value);
-  std::int16_t stop_min(std::int16_t PeriodNum) const;
-  void stop_min(std::int16_t PeriodNum, std::int16_t value);
-  std::int16_t brightness_level(std::int16_t PeriodNum) const;
-  void brightness_level(std::int16_t PeriodNum, std::int16_t value);
+  std::int16_t start_hour(std::int16_t PeriodNum) const {
+    return periods_.at(PeriodNum).start_hour;
+  }
+  void start_hour(std::int16_t PeriodNum, std::int16_t value) {
+    periods_.at(PeriodNum).start_hour = value;
+  }
+  std::int16_t start_min(std::int16_t PeriodNum) const { return periods_.at(PeriodNum).start_min; }
+  void start_min(std::int16_t PeriodNum, std::int16_t value) {
+    periods_.at(PeriodNum).start_min = value;
+  }
+  std::int16_t stop_hour(std::int16_t PeriodNum) const { return periods_.at(PeriodNum).stop_hour; }
+  void stop_hour(std::int16_t PeriodNum, std::int16_t value) {
+    periods_.at(PeriodNum).stop_hour = value;
+  }
+  std::int16_t stop_min(std::int16_t PeriodNum) const { return periods_.at(PeriodNum).stop_min; }
+  void stop_min(std::int16_t PeriodNum, std::int16_t value) {
+    periods_.at(PeriodNum).stop_min = value;
+  }
+  std::int16_t brightness_level(std::int16_t PeriodNum) const {
+    return periods_.at(PeriodNum).brightness_level;
+  }
+  void brightness_level(std::int16_t PeriodNum, std::int16_t value) {
+    periods_.at(PeriodNum).brightness_level = value;
+  }
 
   // Num_Periods (16-bit), default_brightness, then five bytes per period.
   std::string GetStringFromData() const;
@@ -154,7 +170,7 @@ class classDIAG_BRIGHTNESS_SCHEDULE {
     std::int16_t brightness_level = 0;
   };
   std::int16_t num_periods_ = 0;
-  std::vector<Period> periods_;  // periods_[0] is period 1
+  detail::NumberedRows<std::vector<Period>, 1> periods_;
 };
 
 // Pixels to switch individually: entries 1..num_pixels are sent (entry 0 exists, unsent).
@@ -166,14 +182,22 @@ class classDIAG_PIXEL_CONTROL {
   void num_pixels(std::int16_t n);
 
   // Pixel entries; std::out_of_range outside 0..num_pixels or before num_pixels.
-  std::int16_t pixelx(std::int16_t PixToControl) const;
-  void pixelx(std::int16_t PixToControl, std::int16_t value);
-  std::int16_t pixely(std::int16_t PixToControl) const;
-  void pixely(std::int16_t PixToControl, std::int16_t value);
-  std::int16_t pixels(std::int16_t PixToControl) const;
-  void pixels(std::int16_t PixToControl, std::int16_t value);
-  std::int16_t pixelc(std::int16_t PixToControl) const;
-  void pixelc(std::int16_t PixToControl, std::int16_t value);
+  std::int16_t pixelx(std::int16_t PixToControl) const { return pixels_.at(PixToControl).pixelx; }
+  void pixelx(std::int16_t PixToControl, std::int16_t value) {
+    pixels_.at(PixToControl).pixelx = value;
+  }
+  std::int16_t pixely(std::int16_t PixToControl) const { return pixels_.at(PixToControl).pixely; }
+  void pixely(std::int16_t PixToControl, std::int16_t value) {
+    pixels_.at(PixToControl).pixely = value;
+  }
+  std::int16_t pixels(std::int16_t PixToControl) const { return pixels_.at(PixToControl).pixels; }
+  void pixels(std::int16_t PixToControl, std::int16_t value) {
+    pixels_.at(PixToControl).pixels = value;
+  }
+  std::int16_t pixelc(std::int16_t PixToControl) const { return pixels_.at(PixToControl).pixelc; }
+  void pixelc(std::int16_t PixToControl, std::int16_t value) {
+    pixels_.at(PixToControl).pixelc = value;
+  }
 
   // num_pixels (1 byte), then per pixel x, y, c, s as 16-bit words (c before s).
   std::string GetStringFromData() const;
@@ -186,7 +210,7 @@ class classDIAG_PIXEL_CONTROL {
     std::int16_t pixelc = 0;
   };
   std::int16_t num_pixels_ = 0;
-  std::vector<Pixel> pixels_;  // pixels_[0] is entry 0
+  detail::NumberedRows<std::vector<Pixel>, 0> pixels_;
 };
 
 // A test pattern, with the row and column it concerns.

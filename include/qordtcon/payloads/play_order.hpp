@@ -6,7 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "qordtcon/payloads/numbered_rows.hpp"
 
 namespace qordtcon {
 
@@ -21,14 +24,18 @@ class PlayEntryTable {
   // kept although the tables refuse it (std::out_of_range) and stay as they were.
   void num_entries(std::int16_t n);
 
-  const std::string& FileName(std::int16_t EntryNum) const { return At(EntryNum).FileName; }
-  void FileName(std::int16_t EntryNum, std::string value);
-  std::int32_t delay(std::int16_t EntryNum) const { return At(EntryNum).delay; }
+  const std::string& FileName(std::int16_t EntryNum) const {
+    return entries_.at(EntryNum).FileName;
+  }
+  void FileName(std::int16_t EntryNum, std::string value) {
+    entries_.at(EntryNum).FileName = std::move(value);
+  }
+  std::int32_t delay(std::int16_t EntryNum) const { return entries_.at(EntryNum).delay; }
   void delay(std::int16_t EntryNum, std::int32_t value);
-  std::int16_t prefix(std::int16_t EntryNum) const { return At(EntryNum).prefix; }
-  void prefix(std::int16_t EntryNum, std::int16_t value) { At(EntryNum).prefix = value; }
-  std::int16_t suffix(std::int16_t EntryNum) const { return At(EntryNum).suffix; }
-  void suffix(std::int16_t EntryNum, std::int16_t value) { At(EntryNum).suffix = value; }
+  std::int16_t prefix(std::int16_t EntryNum) const { return entries_.at(EntryNum).prefix; }
+  void prefix(std::int16_t EntryNum, std::int16_t value) { entries_.at(EntryNum).prefix = value; }
+  std::int16_t suffix(std::int16_t EntryNum) const { return entries_.at(EntryNum).suffix; }
+  void suffix(std::int16_t EntryNum, std::int16_t value) { entries_.at(EntryNum).suffix = value; }
 
  protected:
   // The play orders keep any negative delay as -1 (sent as four bytes 0xFF); the
@@ -48,12 +55,9 @@ class PlayEntryTable {
     std::int16_t prefix = 0;
     std::int16_t suffix = 0;
   };
-  const Entry& At(std::int16_t EntryNum) const;
-  Entry& At(std::int16_t EntryNum);
-
   NegativeDelay rule_;
   std::int16_t num_entries_ = 0;
-  std::vector<Entry> entries_;  // indices 0..n once dimensioned, empty before
+  detail::NumberedRows<std::vector<Entry>, 0> entries_;
 };
 
 // A play order that replaces the sign's play order. One payload carries what the host
