@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <future>
 #include <thread>
 
@@ -302,4 +304,24 @@ TEST(Transaction, NothingGoesOutOnAClosedLinkAndUnexpectedFailuresAreLogged) {
                       "file\r\n"),
             std::string::npos);
   EXPECT_EQ(rig.sim->ReceivedFrames().size(), 1u);
+}
+
+TEST(Transaction, WaitingForASilentSignBurnsNoCpu) {
+  SignRig rig;
+  ASSERT_TRUE(rig.Open(rig.Tcp()));
+  rig.sim->AddFault({FaultKind::Silent, 0, kAlways});
+  rig.engine->RetryCount = 1;
+  rig.link->MessageResponseTime = 1500;
+  const auto cpu = [] {
+    rusage ru{};
+    getrusage(RUSAGE_THREAD, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
+           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+  };
+  const double before = cpu();
+  const auto start = Clock::now();
+  EXPECT_FALSE(rig.Transact(0, 1));
+  const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+  // A wait that polled would use the whole second and a half.
+  EXPECT_LT(cpu() - before, 0.2 * wall);
 }

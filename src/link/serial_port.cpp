@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "qordtcon/link/channels.hpp"
+#include "wait_alarm.hpp"
 
 namespace qordtcon {
 
@@ -69,16 +70,7 @@ class AsioSerialPort final : public SerialChannel {
     if (ec) Shut();
   }
 
-  void Wait(Clock::time_point until) override {
-    if (until <= Clock::now()) {
-      io_.poll();
-      return;
-    }
-    // A timer wakes the wait to the microsecond; the reactor counts whole milliseconds.
-    alarm_.expires_at(until);
-    alarm_.async_wait([](const std::error_code&) {});
-    io_.run_one();
-  }
+  void Wait(Clock::time_point until) override { alarm_.Wait(until); }
 
   void Interrupt() override {
     interrupted_ = true;
@@ -174,7 +166,7 @@ class AsioSerialPort final : public SerialChannel {
   asio::io_context io_;
   asio::executor_work_guard<asio::io_context::executor_type> guard_{io_.get_executor()};
   asio::serial_port serial_{io_};
-  asio::steady_timer alarm_{io_};
+  WaitAlarm alarm_{io_};
   std::string port_, settings_ = "9600,N,8,1", phone_, dialStatus_;
   int kind_ = kDirect, timeout_ = 0, inputLen_ = 0, outputLen_ = 0;
   bool open_ = false;

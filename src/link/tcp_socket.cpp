@@ -2,6 +2,7 @@
 #include <deque>
 
 #include "qordtcon/link/channels.hpp"
+#include "wait_alarm.hpp"
 
 namespace qordtcon {
 
@@ -48,9 +49,7 @@ struct TcpSocket::Impl {
   std::string received;
   std::array<char, 16384> buffer{};
   std::deque<std::string> sends;
-  // Wakes a Wait() at its deadline to the microsecond (the reactor's own time-out
-  // counts whole milliseconds).
-  asio::steady_timer alarm{io};
+  WaitAlarm alarm{io};
 
   static void Raise(const std::function<void()>& event) {
     if (event) event();
@@ -161,13 +160,7 @@ std::string TcpSocket::GetData(std::size_t count) {
 }
 
 void TcpSocket::Wait(Clock::time_point until) {
-  if (until <= Clock::now()) {
-    impl_->io.poll();
-    return;
-  }
-  impl_->alarm.expires_at(until);
-  impl_->alarm.async_wait([](const std::error_code&) {});
-  impl_->io.run_one();
+  impl_->alarm.Wait(until);
 }
 
 void TcpSocket::Poll() {
