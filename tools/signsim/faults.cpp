@@ -78,8 +78,9 @@ Fault ParseFault(std::string_view spec) {
   const auto [head, count] = SplitAt(spec, ':');
   const auto [kindAndValue, only] = SplitAt(head, '@');
   const auto [name, value] = SplitAt(kindAndValue, '=');
+  const std::string_view kindName = name;  // a lambda may not capture a structured binding
   const auto info = std::find_if(std::begin(kKinds), std::end(kKinds),
-                                 [&](const KindInfo& k) { return k.name == name; });
+                                 [&](const KindInfo& k) { return k.name == kindName; });
   if (info == std::end(kKinds)) {
     throw Bad(spec,
               "unknown kind '" + std::string(name) + "'; accepted: " + std::string(kAccepted));
