@@ -1,16 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <ctime>
-#include <filesystem>
 #include <functional>
 #include <vector>
 
 #include <qordtcon/qordtcon.hpp>
 
-#include "sign_rig.hpp"
 #include "signsim/sign.hpp"
-#include "temp_dir.hpp"
 
 using namespace qordtcon;
 using signsim::Reply;
@@ -335,73 +330,4 @@ TEST(SignsimState, VariablesCellsAndCountersReadBack) {
   // clang-format on
   Bench bench;
   Play(bench, steps);
-}
-
-// The control's own routines walk the play order and the directory over TCP, up to the
-// entries that mark their ends.
-TEST(SignsimState, TheControlWalksPlayOrderAndDirectory) {
-  TempDir files;
-  const auto seed = [&](const std::string& name, std::size_t size, int hour) {
-    const auto path = files.path() / name;
-    files.Write(name, std::string(size, 'x'));
-    std::tm t{};
-    t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 4, t.tm_hour = hour, t.tm_min = 5, t.tm_sec = 9;
-    t.tm_isdst = -1;
-    const auto when = std::chrono::system_clock::from_time_t(std::mktime(&t));
-    std::filesystem::last_write_time(path, std::chrono::file_clock::from_sys(when));
-    return path.string();
-  };
-  signsim::Options options;
-  options.files = {seed("logo.bmp", 70000, 13), seed("Long File Name.text", 10, 14),
-                   seed("long file name2.text", 0, 15)};
-  SignRig rig(options);
-  ASSERT_TRUE(rig.Open(rig.Tcp())) << rig.link->ErrorMessage;
-
-  classrPlayCmdTransRoutines play(*rig.engine);
-  auto order = Entries<classPLAY_ORDER>(1, 41);
-  ASSERT_TRUE(play.TransmitSignPlayOrder(order)) << rig.link->ErrorMessage;
-  const classPLAY_GET_NEXT got = play.GetSignPlayOrder();
-  const auto want = Entries<classPLAY_ORDER>(1, 41);
-  ASSERT_EQ(got.num_entries(), 41);
-  for (std::int16_t i = 1; i <= 41; ++i) {
-    EXPECT_EQ(got.FileName(i) + Nums(got.delay(i), got.prefix(i), got.suffix(i)),
-              want.FileName(i) + Nums(want.delay(i), want.prefix(i), want.suffix(i)));
-  }
-  EXPECT_EQ(play.PlayCountRead(), 0);
-
-  classrDirCmdTransRoutines dir(*rig.engine);
-  const classDIR_ALL all = dir.GetAllSignDirInfo();
-  std::string entries;
-  for (std::int16_t i = 1; i <= all.num_entries(); ++i) {
-    entries += all.fname(i) + " " +
-               Nums(all.size(i), all.hour(i), all.min(i), all.sec(i), all.mon(i), all.mday(i),
-                    all.year(i)) +
-               "; ";
-  }
-  EXPECT_EQ(entries,
-            "LOGO.BMP 70000 13 5 9 12 4 26; LONGFI~1.TEX 10 14 5 9 12 4 26; "
-            "LONGFI~2.TEX 0 15 5 9 12 4 26; ");
-  const classDIR_FILE logo = dir.GetSignDirInfo("logo.bmp");
-  EXPECT_FALSE(logo.CMDFailed);
-  EXPECT_EQ(logo.fname + " " + std::to_string(logo.size), "LOGO.BMP 70000");
-  EXPECT_TRUE(dir.GetSignDirInfo("NONE.BMP").CMDFailed);
-  EXPECT_NE(rig.link->ErrorMessage.find("[F9]-File Not Found"), std::string::npos);
-  EXPECT_EQ(dir.GetFirstSignDirInfo().fname, "LOGO.BMP" + std::string(5, '\0'));
-  EXPECT_EQ(dir.GetNextSignDirInfo().fname, "LONGFI~1.TEX" + std::string(1, '\0'));
-  EXPECT_TRUE(dir.ClearSignDirInfo());
-  const classDIR_FIRST end = dir.GetFirstSignDirInfo();
-  EXPECT_EQ(end.fname + std::to_string(end.size), std::string(13, '\0') + "0");
-  EXPECT_EQ(dir.GetAllSignDirInfo().num_entries(), 0);
-  EXPECT_TRUE(play.ClearSignPlayOrder());
-  EXPECT_EQ(play.GetSignPlayOrder().num_entries(), 0);
-
-  signsim::Counters counters;
-  options.files = {(files.path() / "gone.bmp").string()};
-  try {
-    signsim::Sign sign(options, counters);
-    ADD_FAILURE() << "a missing file was accepted";
-  } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("--file: cannot read '" + options.files[0] + "': ", 0),
-              0u);
-  }
 }

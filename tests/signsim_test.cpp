@@ -247,15 +247,17 @@ TEST(SignsimSimulator, StartSaysWhatFailed) {
   const std::string busy = "127.0.0.1:" + std::to_string(first.sim.TcpPort());
   const std::string taken = (dir.path() / "taken").string();
   const std::string missing = (dir.path() / "no/such/dir").string();
+  const std::string gone = (dir.path() / "gone.bmp").string();
   struct Case {
-    std::string tcp, pty, modem, text;
+    std::string tcp, pty, modem, file, text;
   };
   // clang-format off
   const Case cases[] = {
-      {busy, "", "", "cannot listen on " + busy + ": Address already in use"},
-      {"127.0.0.1", "", "", "--tcp: '127.0.0.1' is not ADDR:PORT: give an IP address and a port 0..65535, e.g. 127.0.0.1:3001 or [::1]:3001"},
-      {"", taken, "", "--pty: '" + taken + "' exists and is not a link; not replacing it"},
-      {"", "", missing, "--modem-pty: cannot link '" + missing + "': No such file or directory"},
+      {busy, "", "", "", "cannot listen on " + busy + ": Address already in use"},
+      {"127.0.0.1", "", "", "", "--tcp: '127.0.0.1' is not ADDR:PORT: give an IP address and a port 0..65535, e.g. 127.0.0.1:3001 or [::1]:3001"},
+      {"", taken, "", "", "--pty: '" + taken + "' exists and is not a link; not replacing it"},
+      {"", "", missing, "", "--modem-pty: cannot link '" + missing + "': No such file or directory"},
+      {"127.0.0.1:0", "", "", gone, "--file: cannot read '" + gone + "': No such file or directory"},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -263,8 +265,9 @@ TEST(SignsimSimulator, StartSaysWhatFailed) {
     options.tcp = c.tcp;
     options.ptyLink = c.pty;
     options.modemPtyLink = c.modem;
-    signsim::Simulator sim(options);
+    if (!c.file.empty()) options.files = {c.file};
     try {
+      signsim::Simulator sim(options);
       sim.Start();
       ADD_FAILURE() << "started: " << c.text;
     } catch (const std::runtime_error& e) {
