@@ -8,6 +8,7 @@
 
 #include "bytes.hpp"
 #include "outcome.hpp"
+#include "play_entries.hpp"
 #include "signsim/simulator.hpp"
 #include "temp_dir.hpp"
 
@@ -270,25 +271,17 @@ TEST(Control, WalksPlayOrderAndDirectory) {
   ASSERT_TRUE(rig.Open());
   qorDispTrans& c = *rig.control;
   c.MessagePump = [&] { rig.events.push_back("pump"); };
-  // Entry i: "F<i>.BMP", delay 100 i, prefix i, suffix -2.
-  const auto entries = [](classPLAY_ORDER o) {
-    o.num_entries(41);
-    for (std::int16_t i = 1; i <= 41; ++i) {
-      o.FileName(i, "F" + std::to_string(i) + ".BMP");
-      o.delay(i, 100 * i), o.prefix(i, i), o.suffix(i, -2);
-    }
-    return o;
+  const auto listed = [](const classPLAY_GET_NEXT& t) {
+    std::string out;
+    for (std::int16_t i = 1; i <= t.num_entries(); ++i)
+      out += Show(t.FileName(i), t.delay(i), t.prefix(i), t.suffix(i)) + "; ";
+    return out;
   };
-  classPLAY_ORDER order = entries({});
+  classPLAY_ORDER order = Entries<classPLAY_ORDER>(1, 41);
   ASSERT_TRUE(c.TransmitDisplayPlayOrder(order)) << c.LastErrorMessage();
   EXPECT_EQ(order.num_entries(), 1) << "the host's object holds the last chunk";
   rig.events.clear();
-  const classPLAY_GET_NEXT got = c.GetDisplayPlayOrder();
-  ASSERT_EQ(got.num_entries(), 41);
-  for (std::int16_t i = 1; i <= 41; ++i) {
-    EXPECT_EQ(Show(got.FileName(i), got.delay(i), got.prefix(i), got.suffix(i)),
-              Show("F" + std::to_string(i) + ".BMP", 100 * i, i, -2));
-  }
+  EXPECT_EQ(listed(c.GetDisplayPlayOrder()), listed(Entries<classPLAY_GET_NEXT>(1, 41)));
   const classDIR_ALL all = c.GetAllDisplayDirInfo();
   std::string dir;
   for (std::int16_t i = 1; i <= all.num_entries(); ++i) {
@@ -299,18 +292,16 @@ TEST(Control, WalksPlayOrderAndDirectory) {
   EXPECT_EQ(dir,
             "LOGO.BMP 70000 13 5 9 12 4 26; LONGFI~1.TEX 10 14 5 9 12 4 26; "
             "LONGFI~2.TEX 0 15 5 9 12 4 26; ");
-  std::vector<std::string> reports, want;
-  for (std::size_t i = 0; i < rig.events.size(); ++i) {
-    if (rig.events[i].rfind("message ", 0) != 0) continue;
-    reports.push_back(rig.events[i]);
-    EXPECT_EQ(i + 1 < rig.events.size() ? rig.events[i + 1] : "", "pump") << rig.events[i];
+  std::vector<std::string> reports, want;  // each report, and what came right after it
+  for (std::size_t i = 0; i + 1 < rig.events.size(); ++i) {
+    if (rig.events[i].rfind("message ", 0) == 0)
+      reports.push_back(rig.events[i].substr(8) + ", " + rig.events[i + 1]);
   }
-  for (int i = 1; i <= 42; ++i)
-    want.push_back("message Receiving Entry " + std::to_string(i) + " of the PlayOrder");
-  for (int i = 1; i <= 4; ++i)
-    want.push_back("message Receiving Entry " + std::to_string(i) + " of the Directory");
+  for (int i = 1; i <= 46; ++i) {
+    want.push_back("Receiving Entry " + std::to_string(i <= 42 ? i : i - 42) + " of the " +
+                   (i <= 42 ? "PlayOrder" : "Directory") + ", pump");
+  }
   EXPECT_EQ(reports, want);
-
   EXPECT_EQ(c.PlayCountRead(), 0);
   const classDIR_FILE logo = c.GetDisplayDirInfo("logo.bmp");
   EXPECT_EQ(Show(logo.fname, logo.size, logo.CMDFailed), "LOGO.BMP 70000 0");
@@ -326,5 +317,5 @@ TEST(Control, WalksPlayOrderAndDirectory) {
   ASSERT_TRUE(c.SetDisplayTextMessage({1, 1, 0, "HI"}));
   EXPECT_TRUE(c.ClearDisplayAndPlayOrder()) << c.LastErrorMessage();
   EXPECT_EQ(rig.sim->State()["text"], nullptr);
-  EXPECT_EQ(c.GetDisplayPlayOrder().num_entries(), 0);
+  EXPECT_EQ(listed(c.GetDisplayPlayOrder()), "");
 }

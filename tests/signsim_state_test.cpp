@@ -5,6 +5,8 @@
 
 #include <qordtcon/qordtcon.hpp>
 
+#include "outcome.hpp"
+#include "play_entries.hpp"
 #include "signsim/sign.hpp"
 
 using namespace qordtcon;
@@ -60,14 +62,6 @@ void Play(Bench& bench, const std::vector<Step>& steps) {
   }
 }
 
-template <class... T>
-std::string Nums(T... values) {
-  std::string out;
-  ((out += std::to_string(values) + " "), ...);
-  out.pop_back();
-  return out;
-}
-
 // A part of the state dump, as JSON text.
 Probe Dump(const char* pointer) {
   return
@@ -84,7 +78,7 @@ Probe Size(const char* pointer) {
 std::string Poll(Bench& b) {
   classPLAY_POLL poll;
   poll.GetDataFromString(b.Run(7, 0x0A).data);
-  return Nums(poll.play_loaded, poll.playing, poll.default_loaded, poll.default_enabled);
+  return Show(poll.play_loaded, poll.playing, poll.default_loaded, poll.default_enabled);
 }
 
 std::string Schedule(int periods) {
@@ -109,29 +103,16 @@ std::string Pixel(std::int16_t x, std::int16_t y) {
   return p.GetStringFromData();
 }
 
-template <class Order>
-Order Entries(int first, int count) {
-  Order o;
-  o.num_entries(static_cast<std::int16_t>(count));
-  for (std::int16_t i = 1; i <= count; ++i) {
-    o.FileName(i, "F" + std::to_string(first + i - 1) + ".BMP");
-    o.delay(i, 100 * (first + i - 1));
-    o.prefix(i, static_cast<std::int16_t>(first + i - 1));
-    o.suffix(i, -2);
-  }
-  return o;
-}
-
 }  // namespace
 
 TEST(SignsimState, ConfigurationReadsBackThroughTypeAndStatistics) {
   const Probe dim = [](Bench& b) {
     const auto s = b.Stats();
-    return Nums(s.autodim_enabled, s.dimlevel, s.dim_lowrange, s.dim_highrange, b.Type().cur_level);
+    return Show(s.autodim_enabled, s.dimlevel, s.dim_lowrange, s.dim_highrange, b.Type().cur_level);
   };
   const Probe schedule = [](Bench& b) {
     const auto s = b.Stats();
-    return Nums(s.dimsched_default, s.dimsched_periods) + " " + HexText(s.dimschedule[9]);
+    return Show(s.dimsched_default, s.dimsched_periods) + " " + HexText(s.dimschedule[9]);
   };
   const Probe groups = [](Bench& b) {
     const auto s = b.Stats();
@@ -141,7 +122,7 @@ TEST(SignsimState, ConfigurationReadsBackThroughTypeAndStatistics) {
   };
   const Probe switches = [](Bench& b) {
     const auto s = b.Stats();
-    return Nums(s.scan_enabled, s.dst_enabled, s.def_enabled, s.soft_enabled, s.softswitch5,
+    return Show(s.scan_enabled, s.dst_enabled, s.def_enabled, s.soft_enabled, s.softswitch5,
                 s.scr_clear, s.scr_repeat, s.temp_adjust, s.tempc, s.resets_noinit);
   };
   // clang-format off
@@ -189,7 +170,7 @@ TEST(SignsimState, ConfigurationReadsBackThroughTypeAndStatistics) {
 TEST(SignsimState, TextsDefaultScheduledAndPagedMessagesAreKept) {
   const Probe stats = [](Bench& b) {
     const auto s = b.Stats();
-    return Nums(s.scrolling, s.scrollspeed, s.blinkenabled, s.blinkrate, s.def_loaded);
+    return Show(s.scrolling, s.scrollspeed, s.blinkenabled, s.blinkrate, s.def_loaded);
   };
   classSCHMSG_MSG scheduled{2, 1, 3, 8, 30, 17, 0, 12, 24, 26, 5, "SALE"};
   // clang-format off
@@ -269,20 +250,20 @@ TEST(SignsimState, VariablesCellsAndCountersReadBack) {
     return [num](Bench& b) {
       classVARIABLE_READ_Res v;
       v.GetDataFromString(b.Run(9, 0, classVARIABLE_READ_Req{num}.GetStringFromData()).data);
-      return Nums(v.color, v.blink, v.inverse) + " " + v.text_variable;
+      return Show(v.color, v.blink, v.inverse) + " " + v.text_variable;
     };
   };
   const auto cell = [](std::int16_t num) -> Probe {
     return [num](Bench& b) {
       classCELL_READ_Res c;
       c.GetDataFromString(b.Run(10, 0, classCELL_READ_Req{num}.GetStringFromData()).data);
-      return Nums(c.color, c.blink, c.inverse) + " " + c.cell_variable;
+      return Show(c.color, c.blink, c.inverse) + " " + c.cell_variable;
     };
   };
   const Probe counter = [](Bench& b) {
     classCOUNTER_READ_Res c;
     c.GetDataFromString(b.Run(11, 0, classCOUNTER_READ_Req{6}.GetStringFromData()).data);
-    return Nums(c.counter_num, c.operation, c.incdec_value, c.autoreload, c.start_value,
+    return Show(c.counter_num, c.operation, c.incdec_value, c.autoreload, c.start_value,
                 c.stop_value, c.current_value, c.Status, c.inverse);
   };
   classVARIABLE_MULTIWRITE multi;
