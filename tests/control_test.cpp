@@ -7,10 +7,10 @@
 #include <filesystem>
 
 #include "bytes.hpp"
+#include "control_rig.hpp"
 #include "outcome.hpp"
 #include "play_entries.hpp"
 #include "signsim/simulator.hpp"
-#include "temp_dir.hpp"
 
 using namespace qordtcon;
 using namespace std::chrono_literals;
@@ -20,10 +20,10 @@ using signsim::kAlways;
 namespace {
 
 // A control with short time-outs and an emulated sign on loopback TCP.
-struct ControlRig {
-  explicit ControlRig(signsim::Options options = {}) {
-    Set("MessageResponseTime", "400");
-    Set("ConnectTimeOut", "3000");
+struct DisplayRig {
+  explicit DisplayRig(signsim::Options options = {}) {
+    ControlRig::Set("MessageResponseTime", "400");
+    ControlRig::Set("ConnectTimeOut", "3000");
     dir.Write("LumarcoLite.ini", "[Settings]\nNoReplyPause=50\n");
     options.tcp = "127.0.0.1:0";
     sim = std::make_unique<signsim::Simulator>(options);
@@ -35,19 +35,9 @@ struct ControlRig {
       events.push_back("sent " + std::to_string(tn) + " " + std::to_string(retry));
     };
   }
-  static void Set(const char* name, const std::string& value) {
-    SaveSetting("Lumarco3", "Settings", name, value);
-  }
-  classCONNECTION_METHOD Tcp(std::int16_t node = 1) const {
-    classCONNECTION_METHOD cm;
-    cm.HowToConnect = NetworkConnect;
-    cm.IPAddress = "127.0.0.1";
-    cm.CommPort = std::to_string(sim->TcpPort());
-    cm.dispID = node;
-    return cm;
-  }
   bool Open(std::int16_t node = 1) {
-    auto cm = Tcp(node);
+    auto cm = ControlRig::Tcp(sim->TcpPort());
+    cm.dispID = node;
     return control->OpenConnectionToDisplay(cm);
   }
   // The status bytes of the frames the sign received (0xAA: new block check).
@@ -115,7 +105,7 @@ TEST(Control, OpeningNegotiatesTheBlockCheckAndTheFileBlockSize) {
     signsim::Options options;
     options.applName = c.applName;
     options.node = static_cast<std::uint8_t>(c.node);
-    ControlRig rig(options);
+    DisplayRig rig(options);
     ASSERT_TRUE(rig.Open(c.node)) << c.name << ": " << rig.control->LastErrorMessage();
     if (c.wantNewBcc) {
       rig.control->UseNewBccMethod(true);
@@ -129,7 +119,7 @@ TEST(Control, OpeningNegotiatesTheBlockCheckAndTheFileBlockSize) {
 }
 
 TEST(Control, NodeChangeRenegotiatesWithTheOldNode) {
-  ControlRig rig;
+  DisplayRig rig;
   ASSERT_TRUE(rig.Open());
   rig.control->UseNewBccMethod(true);
   const std::size_t before = rig.sim->ReceivedFrames().size();
@@ -155,7 +145,7 @@ TEST(Control, FailedOpenSaysWhy) {
 }
 
 TEST(Control, DisplayInfoBurst) {
-  ControlRig rig;
+  DisplayRig rig;
   ASSERT_TRUE(rig.Open());
   rig.control->TransmitTimeOut(777);
   classDIAG_BRIGHTNESS level{21};
@@ -206,7 +196,7 @@ TEST(Control, ClockFromThePc) {
 // the sign or reads back through its read method, and every call is one packet, relayed
 // as the control's own event. (signctl's command lines reach the other methods.)
 TEST(Control, CommandMethodsReachTheSign) {
-  ControlRig rig;
+  DisplayRig rig;
   ASSERT_TRUE(rig.Open());
   qorDispTrans& c = *rig.control;
   rig.events.clear();
@@ -267,7 +257,7 @@ TEST(Control, WalksPlayOrderAndDirectory) {
   signsim::Options options;
   options.files = {seed("logo.bmp", 70000, 13), seed("Long File Name.text", 10, 14),
                    seed("long file name2.text", 0, 15)};
-  ControlRig rig(options);
+  DisplayRig rig(options);
   ASSERT_TRUE(rig.Open());
   qorDispTrans& c = *rig.control;
   c.MessagePump = [&] { rig.events.push_back("pump"); };

@@ -15,12 +15,6 @@ using signsim::Fault;
 using signsim::FaultKind;
 using signsim::kAlways;
 
-namespace {
-
-const std::string kClock = Bytes("0C 22 05 06 0C 1A 00");  // 12:34:05, 6 Dec (20)26, Sunday
-
-}  // namespace
-
 TEST(Transaction, FailurePathsWithTheirTexts) {
   struct Case {
     const char* name;
