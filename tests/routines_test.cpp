@@ -309,11 +309,8 @@ TEST(CommandRoutines, PlayOrderAndDirectoryAreReadEntryByEntry) {
   };
   // clang-format off
   const Case cases[] = {
-      {"play order of two", false, {play("A"), play("B"), play("")}, "A,B,", 3, "7/3 7/4 7/4 "},
-      {"empty play order", false, {play("")}, "", 1, "7/3 "},
       {"play order failing midway", false, {play("A"), Answer{kReplyError, "x"}}, "A,,", 1, "7/3 7/4 "},
       {"nameless file", true, {file("A", 10), file("", 5), file("", 0)}, "A:10,:5,", 3, "8/0 8/1 8/1 "},
-      {"empty directory", true, {file("", 0)}, "", 1, "8/0 "},
   };
   // clang-format on
   Rig rig;

@@ -184,31 +184,23 @@ TEST(Signctl, AgainstAnEmulatedSign) {
   EXPECT_EQ(none.err, "signctl: Could Not Connect Could not open Network Connection - 127.0.0.1\n");
 }
 
+// Each address as its kind (1 direct, 2 network, 3 modem), IP address, port, baud rate
+// and number to dial.
 TEST(Signctl, AddressesBecomeConnectionMethods) {
-  using qordtcon::ConnectionType;
-  struct Case {
-    const char* url;
-    ConnectionType how;
-    const char* ipAddress;
-    const char* commPort;
-    const char* baudRate;
-    const char* phoneNumber;
+  const std::pair<const char*, const char*> cases[] = {
+      {"tcp://sign.local", "2|sign.local|3001||"},
+      {"tcp://10.0.0.5:4000", "2|10.0.0.5|4000||"},
+      {"tcp://[::1]:3002", "2|::1|3002||"},
+      {"serial:/dev/ttyUSB0", "1||/dev/ttyUSB0|9600|"},
+      {"serial:/dev/ttyS1?baud=19200", "1||/dev/ttyS1|19200|"},
+      {"modem:/dev/ttyS0?dial=5551234", "3||/dev/ttyS0||5551234"},
   };
-  const Case cases[] = {
-      {"tcp://sign.local", qordtcon::NetworkConnect, "sign.local", "3001", "", ""},
-      {"tcp://10.0.0.5:4000", qordtcon::NetworkConnect, "10.0.0.5", "4000", "", ""},
-      {"tcp://[::1]:3002", qordtcon::NetworkConnect, "::1", "3002", "", ""},
-      {"serial:/dev/ttyUSB0", qordtcon::DirectConnect, "", "/dev/ttyUSB0", "9600", ""},
-      {"serial:/dev/ttyS1?baud=19200", qordtcon::DirectConnect, "", "/dev/ttyS1", "19200", ""},
-      {"modem:/dev/ttyS0?dial=5551234", qordtcon::ModemConnect, "", "/dev/ttyS0", "", "5551234"},
-  };
-  for (const Case& c : cases) {
-    const auto m = signctl::ParseAddress(c.url);
-    EXPECT_EQ(m.HowToConnect, c.how) << c.url;
-    EXPECT_EQ(m.IPAddress, c.ipAddress) << c.url;
-    EXPECT_EQ(m.CommPort, c.commPort) << c.url;
-    EXPECT_EQ(m.BaudRate, c.baudRate) << c.url;
-    EXPECT_EQ(m.PhoneNumber, c.phoneNumber) << c.url;
+  for (const auto& [url, want] : cases) {
+    const auto m = signctl::ParseAddress(url);
+    EXPECT_EQ(std::to_string(m.HowToConnect) + "|" + m.IPAddress + "|" + m.CommPort + "|" +
+                  m.BaudRate + "|" + m.PhoneNumber,
+              want)
+        << url;
   }
 }
 
