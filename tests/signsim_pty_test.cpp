@@ -15,10 +15,6 @@ using signsim::Counters;
 
 namespace {
 
-const std::string kClock = Bytes("0D 05 09 18 0C 1A 05");
-const std::string kClockSet = Command(1, 0, 0, 1, kClock);
-const std::string kClockSetAnswer = Bytes("10 06 10 02 00 01 F0 00 01 00 00 10 03 0E");
-
 bool WaitCount(const signsim::Simulator& sim, int Counters::*counter, int value) {
   return sim.WaitFor([&](const Counters& c) { return c.*counter == value; }, Peer::kWait);
 }

@@ -1,16 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <ctime>
-#include <filesystem>
 #include <functional>
 #include <vector>
 
 #include <qordtcon/qordtcon.hpp>
 
-#include "sign_rig.hpp"
+#include "outcome.hpp"
+#include "play_entries.hpp"
 #include "signsim/sign.hpp"
-#include "temp_dir.hpp"
 
 using namespace qordtcon;
 using signsim::Reply;
@@ -65,14 +62,6 @@ void Play(Bench& bench, const std::vector<Step>& steps) {
   }
 }
 
-template <class... T>
-std::string Nums(T... values) {
-  std::string out;
-  ((out += std::to_string(values) + " "), ...);
-  out.pop_back();
-  return out;
-}
-
 // A part of the state dump, as JSON text.
 Probe Dump(const char* pointer) {
   return
@@ -89,7 +78,7 @@ Probe Size(const char* pointer) {
 std::string Poll(Bench& b) {
   classPLAY_POLL poll;
   poll.GetDataFromString(b.Run(7, 0x0A).data);
-  return Nums(poll.play_loaded, poll.playing, poll.default_loaded, poll.default_enabled);
+  return Show(poll.play_loaded, poll.playing, poll.default_loaded, poll.default_enabled);
 }
 
 std::string Schedule(int periods) {
@@ -114,29 +103,16 @@ std::string Pixel(std::int16_t x, std::int16_t y) {
   return p.GetStringFromData();
 }
 
-template <class Order>
-Order Entries(int first, int count) {
-  Order o;
-  o.num_entries(static_cast<std::int16_t>(count));
-  for (std::int16_t i = 1; i <= count; ++i) {
-    o.FileName(i, "F" + std::to_string(first + i - 1) + ".BMP");
-    o.delay(i, 100 * (first + i - 1));
-    o.prefix(i, static_cast<std::int16_t>(first + i - 1));
-    o.suffix(i, -2);
-  }
-  return o;
-}
-
 }  // namespace
 
 TEST(SignsimState, ConfigurationReadsBackThroughTypeAndStatistics) {
   const Probe dim = [](Bench& b) {
     const auto s = b.Stats();
-    return Nums(s.autodim_enabled, s.dimlevel, s.dim_lowrange, s.dim_highrange, b.Type().cur_level);
+    return Show(s.autodim_enabled, s.dimlevel, s.dim_lowrange, s.dim_highrange, b.Type().cur_level);
   };
   const Probe schedule = [](Bench& b) {
     const auto s = b.Stats();
-    return Nums(s.dimsched_default, s.dimsched_periods) + " " + HexText(s.dimschedule[9]);
+    return Show(s.dimsched_default, s.dimsched_periods) + " " + HexText(s.dimschedule[9]);
   };
   const Probe groups = [](Bench& b) {
     const auto s = b.Stats();
@@ -146,7 +122,7 @@ TEST(SignsimState, ConfigurationReadsBackThroughTypeAndStatistics) {
   };
   const Probe switches = [](Bench& b) {
     const auto s = b.Stats();
-    return Nums(s.scan_enabled, s.dst_enabled, s.def_enabled, s.soft_enabled, s.softswitch5,
+    return Show(s.scan_enabled, s.dst_enabled, s.def_enabled, s.soft_enabled, s.softswitch5,
                 s.scr_clear, s.scr_repeat, s.temp_adjust, s.tempc, s.resets_noinit);
   };
   // clang-format off
@@ -176,11 +152,7 @@ TEST(SignsimState, ConfigurationReadsBackThroughTypeAndStatistics) {
       {"pixel", 0, 0x18, Pixel(95, 15), kOk, Dump("/config/pixels"), R"([{"c":2,"s":1,"x":95,"y":15}])"},
       {"pixel beyond the panel", 0, 0x18, Pixel(96, 0), 2, Size("/config/pixels"), "1"},
       {"test pattern", 0, 6, classDIAG_TEST{4, 256, 3}.GetStringFromData(), kOk, Dump("/config/test"), R"({"code":4,"col":3,"row":256})"},
-      {"hardware temperature", 0, 0x13, classDIAG_HWTEMP{1000}.GetStringFromData(), kOk, Dump("/config/hwFrequency"), "1000"},
       {"31 April", 0, 0, classDIAG_STIME{12, 0, 0, 31, 4, 26, 1}.ConvertDataIntoStr(), 2, nullptr, ""},
-      {"unknown function", 0, 0x99, "", 1, nullptr, ""},
-      {"unknown command", 0x0C, 0, "", 0, nullptr, ""},
-      {"files come with the file transfer", 2, 0, "", 0, nullptr, ""},
   };
   // clang-format on
   Bench bench;
@@ -198,7 +170,7 @@ TEST(SignsimState, ConfigurationReadsBackThroughTypeAndStatistics) {
 TEST(SignsimState, TextsDefaultScheduledAndPagedMessagesAreKept) {
   const Probe stats = [](Bench& b) {
     const auto s = b.Stats();
-    return Nums(s.scrolling, s.scrollspeed, s.blinkenabled, s.blinkrate, s.def_loaded);
+    return Show(s.scrolling, s.scrollspeed, s.blinkenabled, s.blinkrate, s.def_loaded);
   };
   classSCHMSG_MSG scheduled{2, 1, 3, 8, 30, 17, 0, 12, 24, 26, 5, "SALE"};
   // clang-format off
@@ -209,24 +181,19 @@ TEST(SignsimState, TextsDefaultScheduledAndPagedMessagesAreKept) {
       {"scroll speed", 1, 5, classTEXT_SCRSPEED{9}.GetStringFromData(), kOk, stats, "1 9 0 0 0"},
       {"blink rate", 1, 0x0E, classTEXT_BLINK_RATE{4}.GetStringFromData(), kOk, stats, "1 9 1 4 0"},
       {"clear", 1, 4, "", kOk, [&stats](Bench& b) { return stats(b) + Dump("/text")(b); }, "0 9 1 4 0null"},
-      {"pause rate", 1, 7, classTEXT_PAUSE_RATE{3}.GetStringFromData(), kOk, Dump("/textSettings/pauseRate"), "3"},
       {"tabs", 1, 6, classTEXT_SETTABS{2, "\x05\x0A"}.GetStringFromData(), kOk, Dump("/textSettings/tabs"), R"({"2":"\u0005\n"})"},
-      {"fonts", 3, 0, "", kOk, Dump("/textSettings/fontClears"), "1"},
       {"default message", 4, 0, classDEFMSG_MSG{1, "WELCOME"}.GetStringFromData(), kOk, [&stats](Bench& b) { return stats(b) + " " + Poll(b); }, "0 9 1 4 1 0 0 1 0"},
       {"default placement", 4, 1, classDEFMSG_HORZVERT{1}.GetStringFromData(), kOk, Dump("/defaultMessage"), R"({"horzVert":1,"msg":"WELCOME","num":1})"},
       {"scheduled message", 5, 0, scheduled.GetStringFromData(), kOk, Dump("/scheduled/messages/2"), R"({"format":5,"mday":24,"month":12,"msg":"SALE","prefix":1,"startHour":8,"startMin":30,"stopHour":17,"stopMin":0,"suffix":3,"year":26})"},
       {"scheduled automatically", 5, 1, "", kOk, Dump("/scheduled/auto"), "true"},
       {"scheduled prefix", 5, 3, classSCHMSG_PREFIX{5}.GetStringFromData(), kOk, Dump("/scheduled/prefix"), "5"},
       {"scheduled suffix", 5, 4, classSCHMSG_SUFFIX{6}.GetStringFromData(), kOk, Dump("/scheduled/suffix"), "6"},
-      {"scheduled delay", 5, 7, classSCHMSG_DELAY{7}.GetStringFromData(), kOk, Dump("/scheduled/delay"), "7"},
       {"scheduled format", 5, 5, classSCHMSG_FORMAT{1, 2, "\x10\x20", 9}.GetStringFromData(), kOk, Dump("/scheduled/format"), R"({"code":1,"lines":2,"maxlen":"1020","reserved":9})"},
       {"scheduled format too short", 5, 5, "\x01\x02", 2, nullptr, ""},
       {"scheduled manually, messages cleared", 5, 2, "", kOk, nullptr, ""},
       {"", 5, 6, "", kOk, Dump("/scheduled/messages"), "{}"},
-      {"paged text started", 6, 1, "", kOk, Dump("/paged/running"), "true"},
       {"page shown", 6, 3, classPAGE_DSP{3, 1, 2, 300}.GetStringFromData(), kOk, Dump("/paged/shown"), R"({"delay":300,"num":3,"prefix":1,"suffix":2})"},
       {"page of four bytes", 6, 3, "\x03\x01\x02\x2C", 2, nullptr, ""},
-      {"no command sends a page", 6, 0, "", 1, nullptr, ""},
   };
   // clang-format on
   Bench bench;
@@ -272,7 +239,6 @@ TEST(SignsimState, PlayOrderControlsAndDescription) {
       {"description beyond 256", 7, 0x0D, classPLAY_DESC_WRITE{std::string(257, 'X')}.GetStringFromData(), 2, description, "256 LOBBY LOOP"},
       {"sub play order", 7, 0x0F, "12", kOk, Dump("/play/subPlayOrder"), "12"},
       {"sub play order not a number", 7, 0x0F, "1x", 2, Dump("/play/subPlayOrder"), "12"},
-      {"unknown function", 7, 0x10, "", 1, nullptr, ""},
   };
   // clang-format on
   Bench bench;
@@ -284,20 +250,20 @@ TEST(SignsimState, VariablesCellsAndCountersReadBack) {
     return [num](Bench& b) {
       classVARIABLE_READ_Res v;
       v.GetDataFromString(b.Run(9, 0, classVARIABLE_READ_Req{num}.GetStringFromData()).data);
-      return Nums(v.color, v.blink, v.inverse) + " " + v.text_variable;
+      return Show(v.color, v.blink, v.inverse) + " " + v.text_variable;
     };
   };
   const auto cell = [](std::int16_t num) -> Probe {
     return [num](Bench& b) {
       classCELL_READ_Res c;
       c.GetDataFromString(b.Run(10, 0, classCELL_READ_Req{num}.GetStringFromData()).data);
-      return Nums(c.color, c.blink, c.inverse) + " " + c.cell_variable;
+      return Show(c.color, c.blink, c.inverse) + " " + c.cell_variable;
     };
   };
   const Probe counter = [](Bench& b) {
     classCOUNTER_READ_Res c;
     c.GetDataFromString(b.Run(11, 0, classCOUNTER_READ_Req{6}.GetStringFromData()).data);
-    return Nums(c.counter_num, c.operation, c.incdec_value, c.autoreload, c.start_value,
+    return Show(c.counter_num, c.operation, c.incdec_value, c.autoreload, c.start_value,
                 c.stop_value, c.current_value, c.Status, c.inverse);
   };
   classVARIABLE_MULTIWRITE multi;
@@ -330,78 +296,8 @@ TEST(SignsimState, VariablesCellsAndCountersReadBack) {
       {"counter controlled", 11, 2, classCOUNTER_CONTROL{6, 1, 2, 3, 4}.GetStringFromData(), kOk, counter, "6 1 -2 1 40000 -1 40000 1 4"},
       {"definition of 15 bytes", 11, 1, std::string(15, '\x06'), 2, counter, "6 1 -2 1 40000 -1 40000 1 4"},
       {"counters cleared", 11, 3, "", kOk, counter, "6 0 0 0 0 0 0 0 0"},
-      {"unknown cell function", 10, 3, "", 1, nullptr, ""},
   };
   // clang-format on
   Bench bench;
   Play(bench, steps);
-}
-
-// The control's own routines walk the play order and the directory over TCP, up to the
-// entries that mark their ends.
-TEST(SignsimState, TheControlWalksPlayOrderAndDirectory) {
-  TempDir files;
-  const auto seed = [&](const std::string& name, std::size_t size, int hour) {
-    const auto path = files.path() / name;
-    files.Write(name, std::string(size, 'x'));
-    std::tm t{};
-    t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 4, t.tm_hour = hour, t.tm_min = 5, t.tm_sec = 9;
-    t.tm_isdst = -1;
-    const auto when = std::chrono::system_clock::from_time_t(std::mktime(&t));
-    std::filesystem::last_write_time(path, std::chrono::file_clock::from_sys(when));
-    return path.string();
-  };
-  signsim::Options options;
-  options.files = {seed("logo.bmp", 70000, 13), seed("Long File Name.text", 10, 14),
-                   seed("long file name2.text", 0, 15)};
-  SignRig rig(options);
-  ASSERT_TRUE(rig.Open(rig.Tcp())) << rig.link->ErrorMessage;
-
-  classrPlayCmdTransRoutines play(*rig.engine);
-  auto order = Entries<classPLAY_ORDER>(1, 41);
-  ASSERT_TRUE(play.TransmitSignPlayOrder(order)) << rig.link->ErrorMessage;
-  const classPLAY_GET_NEXT got = play.GetSignPlayOrder();
-  const auto want = Entries<classPLAY_ORDER>(1, 41);
-  ASSERT_EQ(got.num_entries(), 41);
-  for (std::int16_t i = 1; i <= 41; ++i) {
-    EXPECT_EQ(got.FileName(i) + Nums(got.delay(i), got.prefix(i), got.suffix(i)),
-              want.FileName(i) + Nums(want.delay(i), want.prefix(i), want.suffix(i)));
-  }
-  EXPECT_EQ(play.PlayCountRead(), 0);
-
-  classrDirCmdTransRoutines dir(*rig.engine);
-  const classDIR_ALL all = dir.GetAllSignDirInfo();
-  std::string entries;
-  for (std::int16_t i = 1; i <= all.num_entries(); ++i) {
-    entries += all.fname(i) + " " +
-               Nums(all.size(i), all.hour(i), all.min(i), all.sec(i), all.mon(i), all.mday(i),
-                    all.year(i)) +
-               "; ";
-  }
-  EXPECT_EQ(entries,
-            "LOGO.BMP 70000 13 5 9 12 4 26; LONGFI~1.TEX 10 14 5 9 12 4 26; "
-            "LONGFI~2.TEX 0 15 5 9 12 4 26; ");
-  const classDIR_FILE logo = dir.GetSignDirInfo("logo.bmp");
-  EXPECT_FALSE(logo.CMDFailed);
-  EXPECT_EQ(logo.fname + " " + std::to_string(logo.size), "LOGO.BMP 70000");
-  EXPECT_TRUE(dir.GetSignDirInfo("NONE.BMP").CMDFailed);
-  EXPECT_NE(rig.link->ErrorMessage.find("[F9]-File Not Found"), std::string::npos);
-  EXPECT_EQ(dir.GetFirstSignDirInfo().fname, "LOGO.BMP" + std::string(5, '\0'));
-  EXPECT_EQ(dir.GetNextSignDirInfo().fname, "LONGFI~1.TEX" + std::string(1, '\0'));
-  EXPECT_TRUE(dir.ClearSignDirInfo());
-  const classDIR_FIRST end = dir.GetFirstSignDirInfo();
-  EXPECT_EQ(end.fname + std::to_string(end.size), std::string(13, '\0') + "0");
-  EXPECT_EQ(dir.GetAllSignDirInfo().num_entries(), 0);
-  EXPECT_TRUE(play.ClearSignPlayOrder());
-  EXPECT_EQ(play.GetSignPlayOrder().num_entries(), 0);
-
-  signsim::Counters counters;
-  options.files = {(files.path() / "gone.bmp").string()};
-  try {
-    signsim::Sign sign(options, counters);
-    ADD_FAILURE() << "a missing file was accepted";
-  } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("--file: cannot read '" + options.files[0] + "': ", 0),
-              0u);
-  }
 }

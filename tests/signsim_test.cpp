@@ -20,12 +20,8 @@ using signsim::FaultKind;
 
 namespace {
 
-const std::string kClock = Bytes("0D 05 09 18 0C 1A 05");  // 13:05:09 24.12.26, weekday 5
 const std::string kAck = Bytes("10 06");
 const std::string kNak = Bytes("10 15");
-// The clock set as transaction 1, and the sign's acknowledge and confirmation of it.
-const std::string kSet1 = Command(1, 0, 0, 1, kClock);
-const std::string kSet1Answer = Bytes("10 06 10 02 00 01 F0 00 01 00 00 10 03 0E");
 
 // A sign started on an ephemeral loopback port, with the given fault specs armed.
 struct TcpSign {
@@ -116,7 +112,7 @@ TEST(SignsimFaults, SpecsParseOrSayWhatIsAccepted) {
 // too many anywhere before it shows as a mismatch.
 TEST(SignsimProtocol, FramesGetExactAnswersOverTcp) {
   const std::string clockNew = Command(1, 0, 0, 1, kClock, true);
-  std::string badOld = kSet1;
+  std::string badOld = kClockSet;
   badOld.back() = static_cast<char>(badOld.back() ^ 0x01);
   // STS announces the new method but the BCC is the old method's: the zeros count.
   std::string badNew = clockNew;
@@ -132,30 +128,30 @@ TEST(SignsimProtocol, FramesGetExactAnswersOverTcp) {
   };
   // clang-format off
   const Case cases[] = {
-      {"clock set, old BCC", {}, kSet1 + Inquiry(1), kSet1Answer + kAck, 1, 0, 0},
+      {"clock set, old BCC", {}, kClockSet + Inquiry(1), kClockSetAnswer + kAck, 1, 0, 0},
       {"clock set, new BCC", {}, clockNew + Inquiry(1), Bytes("10 06 10 02 00 01 F0 AA 01 00 00 10 03 61 10 06"), 1, 0, 0},
       {"bad BCC, old method", {}, badOld + Inquiry(1), kNak + kNak, 0, 0, 1},
       {"bad BCC, new method", {}, badNew + Inquiry(1), kNak + kNak, 0, 0, 1},
-      {"bytes before DLE STX are dropped", {}, "xyz" + Bytes("10 41") + kSet1, kSet1Answer, 1, 0, 0},
+      {"bytes before DLE STX are dropped", {}, "xyz" + Bytes("10 41") + kClockSet, kClockSetAnswer, 1, 0, 0},
       {"unknown command", {}, Command(1, 0x42, 0, 3), Bytes("10 06 10 02 00 01 F1 00 03 00 00 10 03 0B"), 0, 0, 0},
       {"unknown function", {}, Command(1, 0, 0x77, 4), Bytes("10 06 10 02 00 01 F1 00 04 00 01 10 03 09"), 0, 0, 0},
       {"broadcast runs silently", {}, Command(255, 0, 0, 1, kClock) + Inquiry(1), kNak, 1, 0, 0},
       {"other node is ignored", {}, Command(2, 0, 0, 1, kClock) + Inquiry(2) + Inquiry(1), kNak, 0, 0, 0},
       {"repeat answered again, not run again", {}, Command(1, 0, 0, 5, kClock) + kAck + Command(1, 0, 0, 5, kClock) + kAck + text,
        answer5 + answer5 + answer5, 2, 1, 0},
-      {"same command, next number runs again", {}, kSet1 + Command(1, 0, 0, 2, kClock),
-       kSet1Answer + Bytes("10 06 10 02 00 01 F0 00 02 00 00 10 03 0D"), 2, 0, 0},
+      {"same command, next number runs again", {}, kClockSet + Command(1, 0, 0, 2, kClock),
+       kClockSetAnswer + Bytes("10 06 10 02 00 01 F0 00 02 00 00 10 03 0D"), 2, 0, 0},
       {"stuffed header and data", {}, Command(1, 1, 0, 0x1010, Bytes("10 00 00 41 10 42 00")),
        Bytes("10 06 10 02 00 01 F0 00 10 10 10 10 00 10 03 EF"), 1, 0, 0},
-      {"fault nak", {"nak"}, kSet1 + Inquiry(1), kNak + kNak, 0, 0, 1},
-      {"fault drop-ack, then the resend", {"drop-ack"}, kSet1 + Inquiry(1) + kSet1, kNak + kSet1Answer, 1, 0, 0},
-      {"fault error", {"error=5"}, kSet1, Bytes("10 06 10 02 00 01 F1 00 01 00 05 10 03 08"), 0, 0, 0},
-      {"fault bad-bcc, the host refuses and resends", {"bad-bcc"}, kSet1 + kNak + kSet1,
-       Bytes("10 06 10 02 00 01 F0 00 01 00 00 10 03 F1") + kSet1Answer, 1, 1, 0},
-      {"fault foreign", {"foreign=7"}, kSet1, Bytes("10 06 10 02 07 01 F0 00 01 00 00 10 03 07 10 02 00 01 F0 00 01 00 00 10 03 0E"), 1, 0, 0},
-      {"fault silent, inquiry included", {"silent"}, kSet1 + Inquiry(1) + Command(1, 0, 0, 2, kClock),
+      {"fault nak", {"nak"}, kClockSet + Inquiry(1), kNak + kNak, 0, 0, 1},
+      {"fault drop-ack, then the resend", {"drop-ack"}, kClockSet + Inquiry(1) + kClockSet, kNak + kClockSetAnswer, 1, 0, 0},
+      {"fault error", {"error=5"}, kClockSet, Bytes("10 06 10 02 00 01 F1 00 01 00 05 10 03 08"), 0, 0, 0},
+      {"fault bad-bcc, the host refuses and resends", {"bad-bcc"}, kClockSet + kNak + kClockSet,
+       Bytes("10 06 10 02 00 01 F0 00 01 00 00 10 03 F1") + kClockSetAnswer, 1, 1, 0},
+      {"fault foreign", {"foreign=7"}, kClockSet, Bytes("10 06 10 02 07 01 F0 00 01 00 00 10 03 07 10 02 00 01 F0 00 01 00 00 10 03 0E"), 1, 0, 0},
+      {"fault silent, inquiry included", {"silent"}, kClockSet + Inquiry(1) + Command(1, 0, 0, 2, kClock),
        Bytes("10 06 10 02 00 01 F0 00 02 00 00 10 03 0D"), 1, 0, 0},
-      {"fault echo", {"echo"}, kSet1 + kAck + Inquiry(1), kSet1 + kSet1Answer + kAck + Inquiry(1) + kAck, 1, 0, 0},
+      {"fault echo", {"echo"}, kClockSet + kAck + Inquiry(1), kClockSet + kClockSetAnswer + kAck + Inquiry(1) + kAck, 1, 0, 0},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -192,22 +188,22 @@ TEST(SignsimProtocol, DelayedReplyFollowsTheAcknowledgeLate) {
   TcpSign sign({}, {"delay=400"});
   Peer peer = sign.Connect();
   const auto sent = std::chrono::steady_clock::now();
-  peer.Write(kSet1);
+  peer.Write(kClockSet);
   EXPECT_EQ(peer.Read(2), kAck);
-  EXPECT_EQ(peer.Read(12), kSet1Answer.substr(2));
+  EXPECT_EQ(peer.Read(12), kClockSetAnswer.substr(2));
   EXPECT_GE(std::chrono::steady_clock::now() - sent, 400ms);
 }
 
 // The connection closes after its budget of bytes; the fault is used up, so the next
 // connection is served.
 TEST(SignsimProtocol, DropAfterClosesTheConnectionAfterItsBytes) {
-  for (const auto& [budget, output] :
-       {std::pair<int, std::string>{5, ""}, {static_cast<int>(kSet1.size()), kSet1Answer}}) {
+  for (const auto& [budget, output] : {std::pair<int, std::string>{5, ""},
+                                       {static_cast<int>(kClockSet.size()), kClockSetAnswer}}) {
     SCOPED_TRACE(budget);
     TcpSign sign;
     sign.sim.AddFault({FaultKind::DropAfter, budget, 1});
     Peer peer = sign.Connect();
-    peer.Write(kSet1);
+    peer.Write(kClockSet);
     EXPECT_EQ(peer.Read(output.size()), output);
     EXPECT_TRUE(peer.WaitClosed());
     ASSERT_TRUE(
@@ -215,8 +211,8 @@ TEST(SignsimProtocol, DropAfterClosesTheConnectionAfterItsBytes) {
     EXPECT_EQ(sign.sim.GetCounters().executed, output.empty() ? 0 : 1);
     EXPECT_EQ(sign.sim.GetCounters().faults.at(FaultKind::DropAfter), 1);
     Peer again = sign.Connect();
-    again.Write(kSet1);
-    EXPECT_EQ(again.Read(14), kSet1Answer);
+    again.Write(kClockSet);
+    EXPECT_EQ(again.Read(14), kClockSetAnswer);
   }
 }
 
@@ -224,8 +220,8 @@ TEST(SignsimProtocol, ClientsKeepTheirOwnTransactionNumbers) {
   TcpSign sign;
   Peer first = sign.Connect(), second = sign.Connect();
   for (Peer* peer : {&first, &second}) {
-    peer->Write(kSet1);
-    EXPECT_EQ(peer->Read(kSet1Answer.size()), kSet1Answer);
+    peer->Write(kClockSet);
+    EXPECT_EQ(peer->Read(kClockSetAnswer.size()), kClockSetAnswer);
   }
   EXPECT_EQ(sign.sim.GetCounters().executed, 2);
   EXPECT_EQ(sign.sim.GetCounters().repeats, 0);
@@ -235,8 +231,8 @@ TEST(SignsimProtocol, OversizedFrameIsDroppedAndTheLineRecovers) {
   TcpSign sign;
   Peer peer = sign.Connect();
   peer.Write(Bytes("10 02") + std::string((1 << 20) + 10, 'A'));
-  peer.Write(kSet1);
-  EXPECT_EQ(peer.Read(14), kSet1Answer);
+  peer.Write(kClockSet);
+  EXPECT_EQ(peer.Read(14), kClockSetAnswer);
   EXPECT_EQ(sign.sim.GetCounters().oversized, 1);
 }
 
@@ -247,15 +243,17 @@ TEST(SignsimSimulator, StartSaysWhatFailed) {
   const std::string busy = "127.0.0.1:" + std::to_string(first.sim.TcpPort());
   const std::string taken = (dir.path() / "taken").string();
   const std::string missing = (dir.path() / "no/such/dir").string();
+  const std::string gone = (dir.path() / "gone.bmp").string();
   struct Case {
-    std::string tcp, pty, modem, text;
+    std::string tcp, pty, modem, file, text;
   };
   // clang-format off
   const Case cases[] = {
-      {busy, "", "", "cannot listen on " + busy + ": Address already in use"},
-      {"127.0.0.1", "", "", "--tcp: '127.0.0.1' is not ADDR:PORT: give an IP address and a port 0..65535, e.g. 127.0.0.1:3001 or [::1]:3001"},
-      {"", taken, "", "--pty: '" + taken + "' exists and is not a link; not replacing it"},
-      {"", "", missing, "--modem-pty: cannot link '" + missing + "': No such file or directory"},
+      {busy, "", "", "", "cannot listen on " + busy + ": Address already in use"},
+      {"127.0.0.1", "", "", "", "--tcp: '127.0.0.1' is not ADDR:PORT: give an IP address and a port 0..65535, e.g. 127.0.0.1:3001 or [::1]:3001"},
+      {"", taken, "", "", "--pty: '" + taken + "' exists and is not a link; not replacing it"},
+      {"", "", missing, "", "--modem-pty: cannot link '" + missing + "': No such file or directory"},
+      {"127.0.0.1:0", "", "", gone, "--file: cannot read '" + gone + "': No such file or directory"},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -263,8 +261,9 @@ TEST(SignsimSimulator, StartSaysWhatFailed) {
     options.tcp = c.tcp;
     options.ptyLink = c.pty;
     options.modemPtyLink = c.modem;
-    signsim::Simulator sim(options);
+    if (!c.file.empty()) options.files = {c.file};
     try {
+      signsim::Simulator sim(options);
       sim.Start();
       ADD_FAILURE() << "started: " << c.text;
     } catch (const std::runtime_error& e) {
