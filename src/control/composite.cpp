@@ -19,10 +19,6 @@ bool IsNak(const std::string& s) {
   return s.size() >= 2 && s[0] == DLE && s[1] == NAK;
 }
 
-std::string NakText(int cmd, int fnc) {
-  return "Display has sent NAK for CMD:[" + HexText(cmd) + "] FNC:[" + HexText(fnc) + "]";
-}
-
 }  // namespace
 
 classDIAG_STIME ClockPayload(const DateTime& when, std::int16_t iTimeAdjust) {
@@ -119,10 +115,10 @@ bool qorDispTrans::ClearDisplayAndPlayOrder() {
   std::string reply;
   const bool r = SendBurst(frames, reply, noReply);
   if (noReply) return r;
-  if (IsNak(reply)) link.ErrorMessage = NakText(1, 4);
+  if (IsNak(reply)) link.ErrorMessage = classrTransRoutines::NakMessage(1, 4);
   const std::string answer = link.GetAck();
   if (IsNak(answer)) {
-    link.ErrorMessage = NakText(7, 1);
+    link.ErrorMessage = classrTransRoutines::NakMessage(7, 1);
   } else {
     reply = link.GetPacket(answer);
   }

@@ -11,10 +11,6 @@ namespace qordtcon {
 
 namespace {
 
-std::string Setting(std::string_view name, std::string_view def) {
-  return GetSetting(kSettingsApp, kSettingsSection, name, def);
-}
-
 std::uint8_t ToByte(std::int16_t value, const char* what) {
   if (value < 0 || value > 255) {
     throw std::overflow_error("Overflow: " + std::string(what) + " " + std::to_string(value) +
@@ -29,7 +25,7 @@ qorDispTrans::qorDispTrans() {
   FlushLog();
   m_TransVars.SerialPort = MakeSerialPort();
   m_TransVars.NetSocket = std::make_shared<TcpSocket>();
-  if (Setting("SignTypeModem", "False") == "True") {
+  if (GetControlSetting("SignTypeModem", "False") == "True") {
     SerialChannel& port = *m_TransVars.SerialPort;
     for (const int id : {6, 11, 124, 80, 126})
       port.Preset(id, 0);
@@ -76,7 +72,7 @@ qorDispTrans::qorDispTrans() {
                                   {"NetworkRetryInterval", "4000"},
                                   {"ConnectTimeOut", "5000"},
                                   {"TransmitRetry", "3"}}) {
-    SaveSetting(kSettingsApp, kSettingsSection, name, Setting(name, def));
+    SaveSetting(kSettingsApp, kSettingsSection, name, GetControlSetting(name, def));
   }
 }
 

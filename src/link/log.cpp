@@ -29,12 +29,8 @@ std::filesystem::path LogDirectory() {
   return ec ? std::filesystem::path("/tmp") : tmp;
 }
 
-std::string Setting(std::string_view name, std::string_view def) {
-  return GetSetting(kSettingsApp, kSettingsSection, name, def);
-}
-
 bool LevelOn(int level) {
-  std::string mode = Setting("DebugMode", "Off");
+  std::string mode = GetControlSetting("DebugMode", "Off");
   std::transform(mode.begin(), mode.end(), mode.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   if (mode.rfind("ON", 0) != 0) return false;
@@ -69,9 +65,9 @@ std::filesystem::path DefaultLogFile() {
 }
 
 std::filesystem::path LogFile() {
-  std::string path = Setting("DebugLog", DefaultLogFile().string());
+  std::string path = GetControlSetting("DebugLog", DefaultLogFile().string());
   if (!path.empty() && path.front() == '\\') {
-    path = Setting("AppPath", LogDirectory().string()) + path;
+    path = GetControlSetting("AppPath", LogDirectory().string()) + path;
     std::replace(path.begin(), path.end(), '\\', '/');
   }
   return path;

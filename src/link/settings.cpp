@@ -83,8 +83,12 @@ void SaveSetting(std::string_view application, std::string_view section, std::st
   reg.SetRegistryValue(valueName, value, RegistryRoutines::REG_SZ);
 }
 
+std::string GetControlSetting(std::string_view valueName, std::string_view defaultValue) {
+  return GetSetting(kSettingsApp, kSettingsSection, valueName, defaultValue);
+}
+
 std::int32_t GetSettingLong(std::string_view valueName, std::string_view defaultValue) {
-  const std::string text = GetSetting(kSettingsApp, kSettingsSection, valueName, defaultValue);
+  const std::string text = GetControlSetting(valueName, defaultValue);
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
   const bool blankTail =
@@ -104,7 +108,7 @@ std::int32_t GetSettingLong(std::string_view valueName, std::string_view default
 }
 
 bool GetSettingBool(std::string_view valueName, std::string_view defaultValue) {
-  std::string text = GetSetting(kSettingsApp, kSettingsSection, valueName, defaultValue);
+  std::string text = GetControlSetting(valueName, defaultValue);
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (text == "true") return true;

@@ -66,6 +66,11 @@ bool classrTransRoutines::CheckPacket(std::uint8_t Cmd, std::uint8_t Fnc,
   return false;
 }
 
+std::string classrTransRoutines::NakMessage(std::int32_t Cmd, std::uint8_t Fnc) {
+  return "Display has sent NAK for CMD:[" + HexText(static_cast<std::uint32_t>(Cmd)) + "] FNC:[" +
+         HexText(Fnc) + "]";
+}
+
 bool classrTransRoutines::LastCommandGood() const {
   return vars_.LastRespCmd == kReplyOk;
 }

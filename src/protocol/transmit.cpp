@@ -89,7 +89,7 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
           }
           if (s[0] != DLE) continue;
           if (s[1] == NAK) {
-            error = "Display has sent NAK for " + Codes(Cmd, Fnc);
+            error = NakMessage(Cmd, Fnc);
             break;
           }
           continue;

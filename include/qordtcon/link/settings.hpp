@@ -28,6 +28,9 @@ std::string GetSetting(std::string_view application, std::string_view section,
 void SaveSetting(std::string_view application, std::string_view section, std::string_view valueName,
                  std::string_view value);
 
+// A value of the control's own section (Lumarco3\Settings), or `defaultValue`.
+std::string GetControlSetting(std::string_view valueName, std::string_view defaultValue);
+
 // A value of the control's own section (Lumarco3\Settings) read as a Long, as the
 // control's readers convert it: a decimal number, rounded to a whole one. Throws
 // std::invalid_argument (naming the setting) when it is not a number, std::overflow_error

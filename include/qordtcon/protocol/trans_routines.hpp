@@ -49,6 +49,8 @@ class classrTransRoutines {
   bool LastCommandGood() const;
   void GetLastResponseCodes(std::uint8_t& Cmd, std::uint8_t& Fnc) const;
   static std::string LookUpCommandErrorCode(std::uint8_t code);
+  // "Display has sent NAK for CMD:[..] FNC:[..]": the sign refused the command.
+  static std::string NakMessage(std::int32_t Cmd, std::uint8_t Fnc);
   static std::string LookUpFunctionErrorCode(std::uint8_t code);
 
  private:
