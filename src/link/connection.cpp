@@ -69,8 +69,23 @@ void classrOutPutRoutines::DetachSocketEvents() {
   socket.OnError = nullptr;
 }
 
+bool classrOutPutRoutines::Dial(SerialChannel& port) {
+  port.Open();
+  while (port.Dialing()) {
+    if (vars_.Cancel) {
+      port.Close();  // hangs up
+      return false;
+    }
+    Pump();
+    WaitStep(Clock::time_point::max());  // the port's own dial deadline wakes it
+  }
+  return port.DialStatus() != "Canceled";
+}
+
 bool classrOutPutRoutines::OpenConnection(classCONNECTION_METHOD& ConnMethod) {
+  // A cancelled open closes what it had begun, so that no late connect revives it.
   const auto canceled = [this] {
+    CloseConnection();
     ErrorMessage = "User Canceled";
     return false;
   };
@@ -89,6 +104,10 @@ bool classrOutPutRoutines::OpenConnection(classCONNECTION_METHOD& ConnMethod) {
     TcpSocket& socket = *vars_.NetSocket;
     serial.Timeout(100);
     ErrorMessage = "Couldn't Open Connection";
+    if (ConnMethod.dispID < 0 || ConnMethod.dispID > 255) {
+      throw std::overflow_error("dispID " + std::to_string(ConnMethod.dispID) +
+                                " is not a node address (0 to 255)");
+    }
     conn_ = ConnMethod;
     const auto start = Clock::now();
     while (!vars_.Connected && Clock::now() - start < Ms(connectTimeout)) {
@@ -111,25 +130,21 @@ bool classrOutPutRoutines::OpenConnection(classCONNECTION_METHOD& ConnMethod) {
           vars_.Connected = state == TcpSocket::kOpen || state == TcpSocket::kConnected;
           if (vars_.Connected || Abort) break;
         }
+        if (vars_.Cancel) return canceled();
         if (!vars_.Connected) {
           ErrorMessage = "Could not open Network Connection - " + ConnMethod.IPAddress;
           socket.Close();
           DetachSocketEvents();
         }
       } else if (ConnMethod.HowToConnect == ModemConnect) {
-        delay(2.0);
         serial.PortKind(SerialChannel::kModem);
         serial.CommPort(ConnMethod.CommPort);
         serial.PhoneNumber(ConnMethod.PhoneNumber);
-        serial.Open();
-        vars_.Connected = serial.IsOpen();
-        if (serial.DialStatus() == "Canceled") return canceled();
-        for (int retry = 1; retry <= 2 && !vars_.Connected; ++retry) {
+        // Three dials, 2 s apart; an abort in a pause or a dial ends them.
+        for (int attempt = 0; attempt < 3 && !vars_.Connected; ++attempt) {
           delay(2.0);
-          if (vars_.Cancel) return canceled();
-          serial.Open();
+          if (vars_.Cancel || !Dial(serial)) return canceled();
           vars_.Connected = serial.IsOpen();
-          if (retry == 2 && serial.DialStatus() == "Canceled") return canceled();
         }
         if (!vars_.Connected) {
           ErrorMessage = "Could not open Modem Connection - " + serial.DialStatus();
@@ -146,18 +161,21 @@ bool classrOutPutRoutines::OpenConnection(classCONNECTION_METHOD& ConnMethod) {
         // A port that will not open is retried after the port's time-out, not in a tight loop.
         if (!vars_.Connected) Sleep(100);
       }
-      if (ConnMethod.dispID < 0 || ConnMethod.dispID > 255) {
-        throw std::overflow_error("Overflow: node " + std::to_string(ConnMethod.dispID));
-      }
       vars_.DestNode = static_cast<std::uint8_t>(ConnMethod.dispID);
+      if (vars_.Cancel) return canceled();
       if (Abort) break;
       vars_.NewBcc = false;  // every open starts with the old block check
     }
     if (Abort || !vars_.Connected) CloseConnection();
     WriteLog(std::string("Connection opened?") + (vars_.Connected ? "True" : "False"), 2);
+    opened_ = opened_ || vars_.Connected;
     return vars_.Connected;
-  } catch (const std::exception&) {
-    return false;  // ErrorMessage names the step that failed
+  } catch (const std::exception& e) {
+    // Nothing stays open behind a failed open; the text names the step and the cause.
+    const std::string step = ErrorMessage;
+    CloseConnection();
+    ErrorMessage = step + " - " + e.what();
+    return false;
   }
 }
 
@@ -199,6 +217,9 @@ void classrOutPutRoutines::OpenWinConnection() {
   WriteLog("Trying to reconnect", 1);
   TcpSocket& socket = *vars_.NetSocket;
   if (socket.State() != TcpSocket::kClosed) socket.Close();
+  // A close detached the socket's events; without them the connect would go unnoticed
+  // and the first send would wait for a completion never reported.
+  AttachSocketEvents();
   socket.Connect();
   Pump();
   while (Clock::now() < deadline) {

@@ -1,9 +1,11 @@
 #include "qordtcon/link/output_routines.hpp"
 
+#include <algorithm>
 #include <thread>
 
 #include "qordtcon/link/log.hpp"
 #include "qordtcon/link/settings.hpp"
+#include "qordtcon/payloads/fields.hpp"
 #include "qordtcon/protocol/frame.hpp"
 
 namespace qordtcon {
@@ -32,8 +34,15 @@ bool classrOutPutRoutines::IsNetwork() const {
   return conn_.HowToConnect == NetworkConnect;
 }
 
+// Any kind but a network one is a serial line, as it was when the connection opened.
 bool classrOutPutRoutines::IsSerial() const {
-  return conn_.HowToConnect == DirectConnect || conn_.HowToConnect == ModemConnect;
+  return !IsNetwork();
+}
+
+bool classrOutPutRoutines::Canceled() {
+  if (!vars_.Cancel) return false;
+  ErrorMessage = "User Canceled";
+  return true;
 }
 
 void classrOutPutRoutines::Pump() {
@@ -41,6 +50,9 @@ void classrOutPutRoutines::Pump() {
 }
 
 void classrOutPutRoutines::WaitStep(Clock::time_point until) {
+  // Tested before blocking, not after: the one wake-up that an abort posts may already
+  // have been used by an earlier wait.
+  if (vars_.Cancel) return;
   if (vars_.MessagePump) until = std::min(until, Clock::now() + kPumpSlice);
   if (IsSerial() && vars_.SerialPort) {
     vars_.SerialPort->Wait(until);
@@ -52,6 +64,7 @@ void classrOutPutRoutines::WaitStep(Clock::time_point until) {
 }
 
 void classrOutPutRoutines::WaitSocket(Clock::time_point until) {
+  if (vars_.Cancel) return;
   if (vars_.MessagePump) until = std::min(until, Clock::now() + kPumpSlice);
   vars_.NetSocket->Wait(until);
 }
@@ -72,7 +85,7 @@ void classrOutPutRoutines::delay(double Seconds) {
                                            std::chrono::duration<double>(Seconds));
   do {
     Pump();
-    if (Clock::now() >= deadline) break;
+    if (Clock::now() >= deadline || vars_.Cancel) break;
     WaitStep(deadline);
   } while (true);
 }
@@ -91,13 +104,21 @@ void classrOutPutRoutines::TransmitOutStr(std::string& Data) {
       sendComplete_ = false;
       socket.SendData(Data);
       // A socket that fails or an abort ends the wait too: the send will not complete.
+      const auto deadline = After(MessageResponseTime);
       while (!sendComplete_ && socket.State() == TcpSocket::kConnected && !vars_.Cancel) {
+        if (Clock::now() >= deadline) {
+          // A sign that reads nothing leaves nothing to talk to: the next attempt reconnects.
+          SendTimedOut("the sign is not reading; connection closed");
+          socket.Close();
+          vars_.Connected = false;
+          break;
+        }
         Pump();
-        WaitStep(Clock::time_point::max());
+        WaitStep(deadline);
       }
+      written = sendComplete_;
       sendInProgress_ = false;
       sendComplete_ = false;
-      written = true;
     } else if (IsSerial()) {
       SerialChannel& port = *vars_.SerialPort;
       written = true;
@@ -107,9 +128,10 @@ void classrOutPutRoutines::TransmitOutStr(std::string& Data) {
           break;
         }
         const std::string_view piece = std::string_view(Data).substr(pos, 100);
-        if (conn_.HowToConnect == DirectConnect) port.OutputLen(static_cast<int>(piece.size()));
+        if (conn_.HowToConnect != ModemConnect) port.OutputLen(static_cast<int>(piece.size()));
         port.Output(piece);
       }
+      written = written && Drain(port);
     }
     if (written && LinkTransferMode != 2 && LogLevelOn(1)) {
       WriteLog("Data Out:" + DumpFrame(Data), 1);
@@ -117,6 +139,27 @@ void classrOutPutRoutines::TransmitOutStr(std::string& Data) {
   } catch (const std::exception& e) {
     WriteLog(std::string("Error in transmitoutstr:") + e.what(), 2);
   }
+}
+
+bool classrOutPutRoutines::Drain(SerialChannel& port) {
+  const auto deadline = After(MessageResponseTime);
+  while (port.OutCount() > 0) {
+    if (vars_.Cancel || Clock::now() >= deadline) {
+      // A frame cut short is noise the sign skips; one held back would follow the next.
+      if (!vars_.Cancel) SendTimedOut("the line takes no data; output dropped");
+      port.ClearOutput();
+      return false;
+    }
+    Pump();
+    WaitStep(deadline);
+  }
+  return true;
+}
+
+void classrOutPutRoutines::SendTimedOut(const std::string& what) {
+  ErrorMessage =
+      "Send Timed Out after " + DecimalText(MessageResponseTime / 1000.0) + " sec. - " + what;
+  WriteLog(ErrorMessage, 2);
 }
 
 bool classrOutPutRoutines::TraceReads() const {
@@ -127,14 +170,14 @@ std::string classrOutPutRoutines::InputStr(std::int16_t Count) {
   return Input(Count, TraceReads());
 }
 
-std::string classrOutPutRoutines::Input(std::int16_t Count, bool trace) {
+std::string classrOutPutRoutines::Input(std::int16_t Count, bool trace, Clock::time_point limit) {
   if (!vars_.Connected) return {};
   std::string result;
   try {
     if (IsSerial()) {
-      result = InputSerial(Count);
-    } else if (IsNetwork()) {
-      result = InputNetwork(Count, trace);
+      result = InputSerial(Count, limit);
+    } else {
+      result = InputNetwork(Count, trace, limit);
     }
     if (Count != 1 && LogLevelOn(1)) WriteLog("Data In: " + DumpFrame(result), 1);
   } catch (const std::exception& e) {
@@ -143,7 +186,7 @@ std::string classrOutPutRoutines::Input(std::int16_t Count, bool trace) {
   return result;
 }
 
-std::string classrOutPutRoutines::InputSerial(std::int16_t count) {
+std::string classrOutPutRoutines::InputSerial(std::int16_t count, Clock::time_point limit) {
   SerialChannel& port = *vars_.SerialPort;
   if (count <= 0) {
     port.InputLen(0);
@@ -151,16 +194,15 @@ std::string classrOutPutRoutines::InputSerial(std::int16_t count) {
     return port.IsOpen() ? port.Input() : std::string();
   }
   port.InputLen(count);
-  const auto deadline = After(MessageResponseTime);  // fixed: serial reads do not slide
+  // Fixed: serial reads do not slide.
+  const auto deadline = std::min(After(MessageResponseTime), limit);
   while (Clock::now() < deadline) {
     Pump();
     if (!port.IsOpen()) return {};
+    // Before any bytes are handed out: a line that never stops must not outlast an abort.
+    if (Canceled()) return {};
     if (port.InCount() >= count) break;
     WaitStep(deadline);
-    if (vars_.Cancel) {
-      ErrorMessage = "User Canceled";
-      break;
-    }
   }
   if (!port.IsOpen()) return {};
   const int waiting = port.InCount();
@@ -169,35 +211,34 @@ std::string classrOutPutRoutines::InputSerial(std::int16_t count) {
   return port.Input();
 }
 
-std::string classrOutPutRoutines::InputNetwork(std::int16_t count, bool trace) {
+std::string classrOutPutRoutines::InputNetwork(std::int16_t count, bool trace,
+                                               Clock::time_point limit) {
   TcpSocket& socket = *vars_.NetSocket;
   if (count <= 0) {
     Pump();
     socket.Poll();
     return socket.State() == TcpSocket::kConnected ? socket.GetData() : std::string();
   }
-  auto deadline = After(MessageResponseTime);
+  auto deadline = std::min(After(MessageResponseTime), limit);
   if (trace) WriteLog("Waiting for Input Data...", 2);
   const auto wanted = static_cast<std::size_t>(count);
   std::size_t previous = 0;
   while (Clock::now() <= deadline) {
     Pump();
     // Bytes already buffered are served without asking the socket for more.
-    if (socket.PeekData(wanted).size() < wanted) socket.Poll();
+    if (socket.BytesReceived() < wanted) socket.Poll();
     if (socket.State() != TcpSocket::kConnected) return {};
-    const std::size_t have = socket.PeekData(wanted).size();
+    // A user abort ends a network read as it ends a serial one, also while bytes keep
+    // coming.
+    if (Canceled()) return {};
+    const std::size_t have = std::min(socket.BytesReceived(), wanted);
     if (have == wanted) break;
     WaitStep(deadline);
     Pump();
     if (have > 0 && trace) WriteLog("*********** BUFFER SIZE IS " + std::to_string(have), 2);
-    // A user abort ends a network read as it ends a serial one.
-    if (vars_.Cancel) {
-      ErrorMessage = "User Canceled";
-      break;
-    }
     // The time-out slides while data keeps arriving.
     if (have != previous) {
-      deadline = After(MessageResponseTime);
+      deadline = std::min(After(MessageResponseTime), limit);
       previous = have;
     }
   }
@@ -211,20 +252,22 @@ std::string classrOutPutRoutines::InputNetwork(std::int16_t count, bool trace) {
   return taken;
 }
 
-std::string classrOutPutRoutines::ReadOne(bool trace) {
-  return Input(1, trace);
+std::string classrOutPutRoutines::ReadOne(bool trace, Clock::time_point limit) {
+  return Input(1, trace, limit);
 }
 
 std::string classrOutPutRoutines::GetAck() {
   const bool trace = TraceReads();
+  // An answer must come within one read time-out, however many other bytes come first.
+  const auto deadline = After(MessageResponseTime);
   std::string first;
   std::string second;
-  while (vars_.Connected) {
+  while (vars_.Connected && Clock::now() < deadline) {
     if (first.empty()) {
-      first = ReadOne(trace);
+      first = ReadOne(trace, deadline);
       if (first.empty()) break;
     }
-    second = ReadOne(trace);
+    second = ReadOne(trace, deadline);
     if (second.empty()) break;
     if (first[0] == DLE && second[0] == DLE) {  // a stuffed data byte, not an answer
       first.clear();
@@ -241,29 +284,35 @@ std::string classrOutPutRoutines::GetAck() {
 
 std::string classrOutPutRoutines::GetPacket(const std::string& Initial) {
   const bool trace = TraceReads();
+  // A frame must start within one read time-out (other bytes are no progress) and be
+  // whole within the longest wait for an answer, so that neither a stream of noise nor a
+  // frame that never ends holds the caller.
+  const auto frameTime = std::max(ResponseLongestWait, MessageResponseTime);
+  auto limit = After(MessageResponseTime);
   std::string acc;
   bool inFrame = false;
   bool complete = false;
-  if (Initial == std::string{DLE, STX}) {
-    acc = Initial;
+  const auto startFrame = [&] {
+    acc = std::string{DLE, STX};  // bytes before the frame's start are dropped
     inFrame = true;
-  }
-  while (!complete && vars_.Connected && acc.size() < kMaxFrame) {
-    const std::string c = ReadOne(trace);
+    limit = After(frameTime);
+  };
+  if (Initial == std::string{DLE, STX}) startFrame();
+  while (!complete && vars_.Connected && acc.size() < kMaxFrame && Clock::now() < limit) {
+    const std::string c = ReadOne(trace, limit);
     if (c.empty()) break;
     if (inFrame) acc += c;
     if (c[0] != DLE) continue;
-    const std::string d = ReadOne(trace);
+    const std::string d = ReadOne(trace, limit);
     if (d.empty()) break;
     if (inFrame) acc += d;
     if (d[0] == ETX && inFrame) {
-      const std::string bcc = ReadOne(trace);
+      const std::string bcc = ReadOne(trace, limit);
       if (bcc.empty()) break;
       acc += bcc;
       complete = true;
     } else if (d[0] == STX && !inFrame) {
-      acc = std::string{DLE, STX};  // bytes before the frame's start are dropped
-      inFrame = true;
+      startFrame();
     }
   }
   if (LinkTransferMode != 2 && LogLevelOn(1)) WriteLog("Data In: " + DumpFrame(acc), 1);

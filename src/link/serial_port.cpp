@@ -1,7 +1,10 @@
+#include <algorithm>
 #include <asio.hpp>
-#include <atomic>
 #include <charconv>
+#include <deque>
+#include <utility>
 
+#include "input_buffer.hpp"
 #include "qordtcon/link/channels.hpp"
 #include "wait_alarm.hpp"
 
@@ -16,8 +19,10 @@ constexpr auto kDialTimeout = std::chrono::seconds(60);
 constexpr std::string_view kDialResults[] = {"CONNECT",     "BUSY",      "NO CARRIER",
                                              "NO DIALTONE", "NO ANSWER", "ERROR"};
 
-// A serial port over Asio: reads run in the background of the caller's waits and land
-// in a buffer, so that counting and reading waiting characters costs no system call.
+// A serial port over Asio: reads and writes run in the background of the caller's waits,
+// so that counting and reading waiting characters costs no system call and a line that
+// takes nothing never blocks the caller. A modem port dials in the background too: the
+// link waits for the answer with its own deadline and abort.
 class AsioSerialPort final : public SerialChannel {
  public:
   void CommPort(const std::string& port) override { port_ = port; }
@@ -27,59 +32,87 @@ class AsioSerialPort final : public SerialChannel {
   void Timeout(int milliseconds) override { timeout_ = milliseconds; }
 
   void Open() override {
-    if (open_) return;
-    interrupted_ = false;
+    if (open_ || dialing_) return;
+    dialStatus_.clear();  // a failure says why this open failed, not the last one
     std::error_code ec;
     serial_.open(port_, ec);
-    if (ec || !ApplySettings()) {
+    if (!ec) ec = ApplySettings();
+    if (ec) {
+      dialStatus_ = "cannot open " + port_ + " (" + ec.message() + ")";
       Shut();
       return;
     }
-    open_ = true;
     Read();
-    if (kind_ == kModem && !Dial()) Shut();
+    if (kind_ != kModem) {
+      open_ = true;
+      return;
+    }
+    dialing_ = true;
+    Write("ATDT" + phone_ + "\r");
+    const unsigned gen = generation_;
+    dialTimer_.expires_after(kDialTimeout);
+    dialTimer_.async_wait([this, gen](const std::error_code& e) {
+      if (!e && gen == generation_) EndDial("NO ANSWER", false);
+    });
   }
 
-  void Close() override { Shut(); }
+  void Close() override {
+    if (dialing_) dialStatus_ = "Canceled";
+    Shut();
+  }
   bool IsOpen() const override { return open_; }
   bool Busy() const override { return false; }
+  bool Dialing() override {
+    io_.poll();
+    return dialing_;
+  }
   std::string DialStatus() const override { return dialStatus_; }
 
   void InputLen(int count) override { inputLen_ = count; }
 
   int InCount() override {
     io_.poll();
-    return static_cast<int>(received_.size());
+    return static_cast<int>(received_.Size());
   }
 
   std::string Input() override {
     io_.poll();
-    const std::size_t n =
-        inputLen_ <= 0 ? received_.size() : std::min<std::size_t>(inputLen_, received_.size());
-    std::string out = received_.substr(0, n);
-    received_.erase(0, n);
-    return out;
+    return received_.Take(inputLen_ <= 0 ? received_.Size() : static_cast<std::size_t>(inputLen_));
   }
 
   void OutputLen(int count) override { outputLen_ = count; }
 
   void Output(std::string_view data) override {
-    if (!open_ || data.empty()) return;
-    std::error_code ec;
-    asio::write(serial_, asio::buffer(data.data(), data.size()), ec);
-    if (ec) Shut();
+    if (open_ && !data.empty()) Write(data);
   }
+
+  int OutCount() override {
+    io_.poll();
+    return static_cast<int>(outCount_);
+  }
+
+  void ClearOutput() override {
+    if (sends_.empty()) return;
+    // Cancelling the write cancels the read too: start a new generation of both.
+    ++generation_;
+    std::error_code ignored;
+    serial_.cancel(ignored);
+    sends_.clear();
+    outCount_ = 0;
+    if (serial_.is_open()) Read();
+  }
+
+  std::uint64_t DroppedBytes() const override { return received_.Dropped(); }
 
   void Wait(Clock::time_point until) override { alarm_.Wait(until); }
 
   void Interrupt() override {
-    interrupted_ = true;
     asio::post(io_, [] {});
   }
 
  private:
   // "9600,N,8,1": speed, parity (N, E, O), data bits, stop bits (1, 2).
-  bool ApplySettings() {
+  std::error_code ApplySettings() {
     unsigned fields[4] = {9600, 0, 8, 1};
     char parity = 'N';
     std::size_t start = 0;
@@ -106,7 +139,7 @@ class AsioSerialPort final : public SerialChannel {
       serial_.set_option(
           asio::serial_port_base::flow_control(asio::serial_port_base::flow_control::none), ec);
     }
-    return !ec;
+    return ec;
   }
 
   void Read() {
@@ -114,65 +147,91 @@ class AsioSerialPort final : public SerialChannel {
     serial_.async_read_some(asio::buffer(buffer_),
                             [this, gen](const std::error_code& ec, std::size_t n) {
                               if (gen != generation_) return;
-                              received_.append(buffer_.data(), n);
-                              if (ec) {
-                                open_ = false;  // the line is gone (device removed, peer hung up)
-                                return;
-                              }
+                              Arrived(std::string_view(buffer_.data(), n));
+                              if (gen != generation_) return;  // a failed dial shut the port
+                              if (ec) return LineLost();
                               Read();
                             });
   }
 
-  // Sends the dial command and waits for the modem's answer line.
-  bool Dial() {
-    received_.clear();
-    Output("ATDT" + phone_ + "\r");
-    const auto deadline = Clock::now() + kDialTimeout;
-    while (open_) {
-      if (interrupted_) {
-        dialStatus_ = "Canceled";
-        return false;
-      }
-      const std::size_t eol = received_.find_first_of("\r\n");
-      if (eol != std::string::npos) {
-        const std::string line = received_.substr(0, eol);
-        received_.erase(0, eol + 1);
-        for (std::string_view result : kDialResults) {
-          if (line.rfind(result, 0) == 0) {
-            dialStatus_ = line;
-            return result == "CONNECT";
-          }
-        }
-        continue;
-      }
-      if (Clock::now() >= deadline) {
-        dialStatus_ = "NO ANSWER";
-        return false;
-      }
-      Wait(deadline);
+  void Write(std::string_view data) {
+    sends_.emplace_back(data);
+    outCount_ += data.size();
+    if (sends_.size() == 1) WriteNext();
+  }
+
+  void WriteNext() {
+    const unsigned gen = generation_;
+    asio::async_write(serial_, asio::buffer(sends_.front()),
+                      [this, gen](const std::error_code& ec, std::size_t) {
+                        if (gen != generation_) return;
+                        outCount_ -= sends_.front().size();
+                        sends_.pop_front();
+                        if (ec) return LineLost();
+                        if (!sends_.empty()) WriteNext();
+                      });
+  }
+
+  // While dialling, received lines are the modem's answers; after CONNECT the rest is
+  // the sign's.
+  void Arrived(std::string_view bytes) {
+    while (dialing_ && !bytes.empty()) {
+      const std::size_t eol = bytes.find_first_of("\r\n");
+      dialLine_.append(bytes.substr(0, eol));
+      if (eol == std::string_view::npos) return;
+      bytes.remove_prefix(eol + 1);
+      const std::string line = std::exchange(dialLine_, {});
+      const auto answer = std::find_if(std::begin(kDialResults), std::end(kDialResults),
+                                       [&](std::string_view r) { return line.rfind(r, 0) == 0; });
+      if (answer != std::end(kDialResults)) EndDial(line, *answer == "CONNECT");
     }
-    dialStatus_ = "NO CARRIER";
-    return false;
+    if (open_) received_.Append(bytes);
+  }
+
+  void EndDial(const std::string& status, bool connected) {
+    dialing_ = false;
+    dialStatus_ = status;
+    dialTimer_.cancel();
+    if (connected) {
+      open_ = true;
+    } else {
+      Shut();
+    }
+  }
+
+  // The line is gone (device removed, peer hung up).
+  void LineLost() {
+    if (dialing_) return EndDial("NO CARRIER", false);
+    open_ = false;
   }
 
   void Shut() {
     ++generation_;
     std::error_code ignored;
     serial_.close(ignored);
+    dialTimer_.cancel();
     open_ = false;
-    received_.clear();
+    dialing_ = false;
+    dialLine_.clear();
+    received_.Clear();
+    sends_.clear();
+    outCount_ = 0;
   }
 
   asio::io_context io_;
   asio::executor_work_guard<asio::io_context::executor_type> guard_{io_.get_executor()};
   asio::serial_port serial_{io_};
+  asio::steady_timer dialTimer_{io_};
   WaitAlarm alarm_{io_};
-  std::string port_, settings_ = "9600,N,8,1", phone_, dialStatus_;
+  std::string port_, settings_ = "9600,N,8,1", phone_, dialStatus_, dialLine_;
   int kind_ = kDirect, timeout_ = 0, inputLen_ = 0, outputLen_ = 0;
-  bool open_ = false;
-  std::atomic<bool> interrupted_{false};
+  bool open_ = false;     // as the link sees it: a modem only once connected
+  bool dialing_ = false;  // a dial waits for the modem's answer
+  // Bumped by every close or cancel: completions of earlier operations are ignored.
   unsigned generation_ = 0;
-  std::string received_;
+  InputBuffer received_;
+  std::deque<std::string> sends_;
+  std::size_t outCount_ = 0;
   std::array<char, 4096> buffer_{};
 };
 

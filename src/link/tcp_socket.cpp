@@ -1,6 +1,7 @@
 #include <asio.hpp>
 #include <deque>
 
+#include "input_buffer.hpp"
 #include "qordtcon/link/channels.hpp"
 #include "wait_alarm.hpp"
 
@@ -46,7 +47,7 @@ struct TcpSocket::Impl {
   int state = kClosed;
   // Bumped by every Close(): completions of an earlier connection are ignored.
   unsigned generation = 0;
-  std::string received;
+  InputBuffer received;
   std::array<char, 16384> buffer{};
   std::deque<std::string> sends;
   WaitAlarm alarm{io};
@@ -86,7 +87,7 @@ struct TcpSocket::Impl {
     sock.async_read_some(asio::buffer(buffer),
                          [this, gen](const std::error_code& ec, std::size_t n) {
                            if (gen != generation) return;
-                           received.append(buffer.data(), n);
+                           received.Append(std::string_view(buffer.data(), n));
                            if (ec == asio::error::eof) {
                              state = kClosing;
                              return Raise(owner.OnClose);
@@ -119,7 +120,7 @@ struct TcpSocket::Impl {
     resolver.cancel();
     sock.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
     sock.close(ignored);
-    received.clear();
+    received.Clear();
     sends.clear();
     state = kClosed;
   }
@@ -150,13 +151,19 @@ void TcpSocket::SendData(std::string_view data) {
 }
 
 std::string TcpSocket::PeekData(std::size_t count) const {
-  return impl_->received.substr(0, count);
+  return impl_->received.Peek(count);
 }
 
 std::string TcpSocket::GetData(std::size_t count) {
-  std::string out = impl_->received.substr(0, count);
-  impl_->received.erase(0, out.size());
-  return out;
+  return impl_->received.Take(count);
+}
+
+std::size_t TcpSocket::BytesReceived() const {
+  return impl_->received.Size();
+}
+
+std::uint64_t TcpSocket::DroppedBytes() const {
+  return impl_->received.Dropped();
 }
 
 void TcpSocket::Wait(Clock::time_point until) {

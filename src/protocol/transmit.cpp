@@ -31,6 +31,71 @@ void classrTransRoutines::WaitUntiTransmittionIsDone() {
   }
 }
 
+std::string classrTransRoutines::BuildFrame(std::int32_t Cmd, std::uint8_t Fnc,
+                                            const std::string& Data) const {
+  if (Cmd >= 255) return {};  // 255 only listens for a reply
+  if (Cmd < 0) throw std::overflow_error("Overflow: command code " + std::to_string(Cmd));
+  return BuildCommandFrame({vars_.DestNode, static_cast<std::uint8_t>(Cmd), Fnc,
+                            static_cast<std::uint16_t>(vars_.TransNum), vars_.NewBcc},
+                           Data);
+}
+
+std::string classrTransRoutines::Refusal() const {
+  if (vars_.Cancel) return "User Canceled";  // until the next open
+  if (link_.Abort) {
+    return "Not Connected - the connection could not be opened; call OpenConnectionToDisplay "
+           "again";
+  }
+  if (!link_.Opened()) return "Not Connected - call OpenConnectionToDisplay first";
+  return {};
+}
+
+void classrTransRoutines::Inquire() {
+  const std::string text =
+      "Ack was not received - Inquiring Trans: " + std::to_string(vars_.TransNum) + "  ";
+  if (OnStatus) OnStatus(text);
+  WriteLog(text, 2);
+  link_.Pump();
+  std::string inquiry = BuildInquiryFrame(vars_.DestNode, vars_.NewBcc);
+  link_.TransmitOutStr(inquiry);
+}
+
+bool classrTransRoutines::Awaited(const std::string& frame, bool matchTransNum) const {
+  if (frame[2] != 0) return false;  // for another node
+  if (!matchTransNum) return true;
+  return frame.size() > 7 && MakeSignedWord(static_cast<std::uint8_t>(frame[7]),
+                                            static_cast<std::uint8_t>(frame[6])) == vars_.TransNum;
+}
+
+std::string classrTransRoutines::CollectReply(std::string s, bool matchTransNum) {
+  link_.Pump();
+  if (link_.LinkTransferMode == 0) link_.Sleep(2);
+  s = link_.GetPacket(s);
+  if (s.size() > 3) {
+    const std::int32_t timeout = link_.LinkTransferMode != 0
+                                     ? link_.CachedResponseTime
+                                     : GetSettingLong("MessageResponseTime", "5000");
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout);
+    while (Clock::now() <= deadline && !vars_.Cancel) {
+      if (s.size() < 4) {
+        link_.Sleep(5);
+        s = link_.GetPacket(s);
+      } else if (!Awaited(s, matchTransNum)) {
+        s = link_.GetPacket(s);  // a frame for another node, or a late answer
+      } else {
+        break;
+      }
+    }
+  }
+  if (s.empty()) {
+    link_.Pump();
+    link_.Sleep(500);
+    s = link_.GetPacket({});
+    if (matchTransNum && s.size() > 3 && !Awaited(s, true)) s.clear();
+  }
+  return s;
+}
+
 bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
                                          std::int32_t /*Reserved*/, const std::string& Data,
                                          std::string& Response, bool& NoReply,
@@ -41,21 +106,14 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
   std::int32_t attempts = RetryCount;
   std::int32_t retry = 0;
   bool echoSeen = false;
-  if (link_.Abort || vars_.Cancel) return false;
+  // Refused at once, nothing sent: an abort still pending, or no connection to re-open.
+  if (error = Refusal(); !error.empty()) return false;
   vars_.Transmitting = true;
   try {
     if (!vars_.Connected) link_.OpenWinConnection();
     NoReply = NoReply || vars_.DestNode == kBroadcastNode;
     vars_.IncTransNum();
-    const auto transNum = std::to_string(vars_.TransNum);
-
-    std::string frame;
-    if (Cmd < 255) {
-      if (Cmd < 0) throw std::overflow_error("Overflow: command code " + std::to_string(Cmd));
-      frame = BuildCommandFrame({vars_.DestNode, static_cast<std::uint8_t>(Cmd), Fnc,
-                                 static_cast<std::uint16_t>(vars_.TransNum), vars_.NewBcc},
-                                Data);
-    }
+    const bool matchTransNum = GetSettingBool("MatchTransactionNumber", "False");
 
     bool ackOk = false;
     bool replyOk = false;
@@ -65,30 +123,28 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
       replyOk = false;
       s.clear();
       if (OnPacketSent) OnPacketSent(vars_.TransNum, static_cast<std::int16_t>(retry));
-      std::string sent = Prefix + frame;
+      // Built for every attempt: a transaction run by the host's message pump in between
+      // moves the number on, and the frame carries the number just reported.
+      std::string sent = Prefix + BuildFrame(Cmd, Fnc, Data);
       link_.TransmitOutStr(sent);
       if (NoReply) {
         link_.Sleep(settings_.NoReplyPause());
         break;
       }
 
-      // Acknowledge wait: at most one inquiry per attempt.
+      // Acknowledge wait: at most one inquiry per attempt. Bytes that are no acknowledge
+      // keep it going for one read time-out at most; then it counts as silence.
+      const auto ackDeadline = Clock::now() + std::chrono::milliseconds(link_.MessageResponseTime);
       while (!vars_.Cancel && !ackOk) {
         s = link_.GetAck();
         ackOk = IsAck(s);
         const bool echo = sent.size() >= 2 && s == sent.substr(0, 2);
+        if (!ackOk && (s.size() < 2 || Clock::now() >= ackDeadline)) {
+          Inquire();
+          break;
+        }
         if (!ackOk && !echo) {
-          if (s.size() < 2) {
-            const std::string text = "Ack was not received - Inquiring Trans: " + transNum + "  ";
-            if (OnStatus) OnStatus(text);
-            WriteLog(text, 2);
-            link_.Pump();
-            std::string inquiry = BuildInquiryFrame(vars_.DestNode, vars_.NewBcc);
-            link_.TransmitOutStr(inquiry);
-            break;
-          }
-          if (s[0] != DLE) continue;
-          if (s[1] == NAK) {
+          if (s[0] == DLE && s[1] == NAK) {
             error = NakMessage(Cmd, Fnc);
             break;
           }
@@ -104,30 +160,7 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
           ackOk = true;
         }
 
-        link_.Pump();
-        if (link_.LinkTransferMode == 0) link_.Sleep(2);
-        s = link_.GetPacket(s);
-        if (s.size() > 3) {
-          const std::int32_t timeout = link_.LinkTransferMode != 0
-                                           ? link_.CachedResponseTime
-                                           : GetSettingLong("MessageResponseTime", "5000");
-          const auto deadline = Clock::now() + std::chrono::milliseconds(timeout);
-          while (Clock::now() <= deadline && !vars_.Cancel) {
-            if (s.size() < 4) {
-              link_.Sleep(5);
-              s = link_.GetPacket(s);
-            } else if (s[2] != 0) {
-              s = link_.GetPacket(s);  // a frame for another node
-            } else {
-              break;
-            }
-          }
-        }
-        if (s.empty()) {
-          link_.Pump();
-          link_.Sleep(500);
-          s = link_.GetPacket({});
-        }
+        s = CollectReply(s, matchTransNum);
         if (s.size() > 9 && static_cast<std::uint8_t>(s[4]) == kReplyError) {
           // The sign refuses the command: acknowledge, and do not resend.
           ackOk = false;
@@ -160,20 +193,20 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
         link_.OpenWinConnection();
         link_.Sleep(1000);
       }
-      if (vars_.Cancel) {
-        s = " ";
-        error = "User Canceled";
-        break;
-      }
+      if (vars_.Cancel) break;
       if (++retry >= attempts) break;
       if (ackOk && replyOk) continue;
       if (Prefix.empty()) link_.ClearInputBuffer();
-      const std::string text =
-          "Retrying - Transaction: " + transNum + "  " + std::to_string(retry) + " time(s)";
+      const std::string text = "Retrying - Transaction: " + std::to_string(vars_.TransNum) + "  " +
+                               std::to_string(retry) + " time(s)";
       if (OnStatus) OnStatus(text);
       WriteLog(text, 2);
     }
 
+    if (vars_.Cancel && !(ackOk && replyOk)) {
+      s = " ";
+      error = "User Canceled";
+    }
     if (s.empty() && error.empty()) {
       error = "Timed Out " + std::to_string(attempts) + " time(s) for " +
               DecimalText(link_.MessageResponseTime / 1000.0) + " sec. for " + Codes(Cmd, Fnc);

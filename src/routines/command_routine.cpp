@@ -1,5 +1,6 @@
 #include "qordtcon/routines/command_routine.hpp"
 
+#include "qordtcon/payloads/fields.hpp"
 #include "qordtcon/protocol/frame.hpp"
 
 namespace qordtcon {
@@ -41,6 +42,15 @@ bool CommandRoutine::SendBroadcastAware(std::uint8_t Fnc, const std::string& Dat
 bool CommandRoutine::SendEngineRule(std::uint8_t Fnc, const std::string& Data, bool NoReply) {
   std::string response;
   return TransmitPacket(cmd_, Fnc, 0, Data, response, NoReply);
+}
+
+void CommandRoutine::AnswerIncomplete(std::uint8_t Fnc, const std::invalid_argument& e) {
+  std::string& error = engine_.Link().ErrorMessage;
+  if (!error.empty()) return;  // the failed transaction has said why already
+  std::string_view why = e.what();
+  if (why.starts_with("Invalid argument: ")) why.remove_prefix(18);
+  error = "Answer Incomplete for CMD:[" + HexText(cmd_) + "] FNC:[" + HexText(Fnc) + "] - " +
+          std::string(why);
 }
 
 std::string CommandRoutine::Read(std::uint8_t Fnc, bool& ok, const std::string& Data) {

@@ -1,8 +1,6 @@
 #include "qordtcon/routines/play_routines.hpp"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "entry_walk.hpp"
 
@@ -43,8 +41,9 @@ bool classrPlayCmdTransRoutines::SendChunk(std::uint8_t Fnc, const classPLAY_ORD
   bool NoReply = false;
   const bool ok = TransmitPacket(Cmd(), Fnc, 0, pOrder.GetStringFromData(), response, NoReply);
   if (!NoReply) return IsOkReply(response);
-  // Signs that get no reply request still need time to store a chunk before the next.
-  std::this_thread::sleep_for(std::chrono::milliseconds(settings_.NoReplyPause()));
+  // Signs that get no reply request still need time to store a chunk before the next;
+  // the host's pump runs and an abort ends the pause.
+  engine_.Link().Sleep(settings_.NoReplyPause());
   return ok;
 }
 

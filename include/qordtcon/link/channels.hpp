@@ -36,13 +36,17 @@ class SerialChannel {
 
   // Opens the port; a modem port dials and is open only once the call is connected.
   virtual void Open() = 0;
-  // Closes the port; a modem hangs up.
+  // Closes the port; a modem hangs up (a dial in progress ends as "Canceled").
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
   // A close is still in progress.
   virtual bool Busy() const = 0;
-  // Result of the last dial: the modem's answer ("CONNECT 9600", "BUSY", ...), or
-  // "Canceled" when an Interrupt() ended it.
+  // True while a dial that Open() started waits for the modem's answer. The link waits
+  // until it is false (running the message pump, heeding a user abort), then asks IsOpen()
+  // and DialStatus(). A port whose Open() dials to the end keeps the default.
+  virtual bool Dialing() { return false; }
+  // Result of the last Open(): the modem's answer ("CONNECT 9600", "BUSY", ...),
+  // "Canceled" when a close ended the dial, why the port would not open, or empty.
   virtual std::string DialStatus() const = 0;
 
   // How many characters the next Input() returns at most (0 = all waiting).
@@ -53,6 +57,14 @@ class SerialChannel {
   // Length of the next Output() (direct lines set it before every piece).
   virtual void OutputLen(int count) = 0;
   virtual void Output(std::string_view data) = 0;
+  // Characters handed to Output() that have not gone out yet. The link waits for them
+  // with the read time-out as deadline, and drops them (ClearOutput) when the line takes
+  // nothing. A port whose Output() returns once written keeps the defaults.
+  virtual int OutCount() { return 0; }
+  virtual void ClearOutput() {}
+  // Received characters dropped because the input was full: what waits is bounded (a
+  // little over 1 MiB) and beyond it the oldest characters go.
+  virtual std::uint64_t DroppedBytes() const { return 0; }
 
   // A property set by its dispatch number: the control's modem preset sets 6, 11, 124
   // and 80 to 0 (False), 117 to 1, 126 to 0 and 65 to the read time-out in ms. The
@@ -62,7 +74,7 @@ class SerialChannel {
 
   // Blocks until news arrives, `until` passes, or Interrupt() is called.
   virtual void Wait(Clock::time_point until) = 0;
-  // Ends a Wait() (or a dial) in progress; callable from any thread.
+  // Ends a Wait() in progress; callable from any thread.
   virtual void Interrupt() = 0;
 };
 
@@ -99,6 +111,10 @@ class TcpSocket {
   std::string PeekData(std::size_t count) const;
   // Up to `count` received characters, removed.
   std::string GetData(std::size_t count = static_cast<std::size_t>(-1));
+  // How many received characters are waiting. What waits is bounded (a little over
+  // 1 MiB); beyond it the oldest characters are dropped, logged and counted here.
+  std::size_t BytesReceived() const;
+  std::uint64_t DroppedBytes() const;
 
   std::function<void()> OnConnect;
   std::function<void()> OnClose;

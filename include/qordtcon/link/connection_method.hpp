@@ -15,7 +15,8 @@ enum ConnectionType : std::int32_t {
 
 class classCONNECTION_METHOD {
  public:
-  ConnectionType HowToConnect = static_cast<ConnectionType>(0);
+  // A direct line unless set otherwise (any kind but a network or modem one is direct).
+  ConnectionType HowToConnect = DirectConnect;
   // Serial: the port (device path). Network: the TCP port as decimal text (below 10: 3001).
   std::string CommPort;
   // Modem: the number to dial.

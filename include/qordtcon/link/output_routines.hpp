@@ -43,6 +43,8 @@ class classrOutPutRoutines {
   void CloseConnection();
   // Re-opens the network link after a drop; Connected tells the outcome.
   void OpenWinConnection();
+  // A connection was opened at least once: there is a sign to reconnect to.
+  bool Opened() const { return opened_; }
 
   // --- Byte stream.
   // Sends PendingOut followed by Data (Data becomes that whole text).
@@ -78,18 +80,30 @@ class classrOutPutRoutines {
   void WaitStep(Clock::time_point until);
   void WaitSocket(Clock::time_point until);
   void AttachSocketEvents();
+  // Dials with a modem port, waiting for the answer; false when an abort or a close
+  // ended the dial.
+  bool Dial(SerialChannel& port);
   void DetachSocketEvents();
   // The level-2 trace of network reads is on (never while a file transfer runs quietly);
   // decided once per read operation, not once per byte.
   bool TraceReads() const;
-  std::string Input(std::int16_t count, bool trace);
-  std::string InputSerial(std::int16_t count);
-  std::string InputNetwork(std::int16_t count, bool trace);
-  std::string ReadOne(bool trace);
+  // Reads end at their own time-out or at `limit`, whichever comes first.
+  std::string Input(std::int16_t count, bool trace,
+                    Clock::time_point limit = Clock::time_point::max());
+  std::string InputSerial(std::int16_t count, Clock::time_point limit);
+  std::string InputNetwork(std::int16_t count, bool trace, Clock::time_point limit);
+  std::string ReadOne(bool trace, Clock::time_point limit);
+  // True (with "User Canceled") when the user aborted.
+  bool Canceled();
+  // Waits until the serial port has sent what it was given, with the read time-out as
+  // deadline; false when it could not.
+  bool Drain(SerialChannel& port);
+  void SendTimedOut(const std::string& what);
 
   classrTransVars& vars_;
   classCONNECTION_METHOD conn_;
   bool bufferedAck_ = false;
+  bool opened_ = false;
   bool sendInProgress_ = false;
   bool sendComplete_ = false;
 };

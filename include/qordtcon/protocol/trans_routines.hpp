@@ -53,7 +53,21 @@ class classrTransRoutines {
   static std::string NakMessage(std::int32_t Cmd, std::uint8_t Fnc);
   static std::string LookUpFunctionErrorCode(std::uint8_t code);
 
+  // The link this engine sends through (routines pause and flush through it).
+  classrOutPutRoutines& Link() { return link_; }
+
  private:
+  // The command frame with the current transaction number; empty for Cmd 255.
+  std::string BuildFrame(std::int32_t Cmd, std::uint8_t Fnc, const std::string& Data) const;
+  // Why a transaction cannot start (a pending abort, no connection), or empty.
+  std::string Refusal() const;
+  // Asks the sign whether it received the frame (DLE ENQ), with the status text.
+  void Inquire();
+  // After the acknowledge `s`: the reply frame for the host, skipping frames for other
+  // nodes (and, with MatchTransactionNumber, late answers to earlier transactions).
+  std::string CollectReply(std::string s, bool matchTransNum);
+  bool Awaited(const std::string& frame, bool matchTransNum) const;
+
   classrTransVars& vars_;
   classrOutPutRoutines& link_;
   // Gives the pause after a send that expects no reply.

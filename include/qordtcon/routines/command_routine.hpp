@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 #include "qordtcon/protocol/trans_routines.hpp"
@@ -47,14 +48,23 @@ class CommandRoutine {
   // A reading command whose result object takes the reply payload through its
   // GetDataFromString: always, or only when the transaction succeeded.
   enum class Decode { kAlways, kOnSuccess };
+  // A failed transaction never raises: a decoder that meets the end of a short answer
+  // leaves the fields decoded before it, and LastErrorMessage says what was missing.
   template <class Result>
   Result ReadResult(std::uint8_t Fnc, Decode when, const std::string& Data = {}) {
     bool ok = false;
     const std::string reply = Read(Fnc, ok, Data);
     Result result;
-    if (ok || when == Decode::kAlways) result.GetDataFromString(ReplyPayload(reply));
+    if (ok || when == Decode::kAlways) {
+      try {
+        result.GetDataFromString(ReplyPayload(reply));
+      } catch (const std::invalid_argument& e) {
+        AnswerIncomplete(Fnc, e);
+      }
+    }
     return result;
   }
+  void AnswerIncomplete(std::uint8_t Fnc, const std::invalid_argument& e);
 
   // The command code of this group.
   std::uint8_t Cmd() const { return cmd_; }
