@@ -5,9 +5,10 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 
 #include "bytes.hpp"
-#include "control_rig.hpp"
+#include "display_rig.hpp"
 #include "outcome.hpp"
 #include "play_entries.hpp"
 #include "signsim/simulator.hpp"
@@ -16,45 +17,6 @@ using namespace qordtcon;
 using namespace std::chrono_literals;
 using signsim::FaultKind;
 using signsim::kAlways;
-
-namespace {
-
-// A control with short time-outs and an emulated sign on loopback TCP.
-struct DisplayRig {
-  explicit DisplayRig(signsim::Options options = {}) {
-    ControlRig::Set("MessageResponseTime", "400");
-    ControlRig::Set("ConnectTimeOut", "3000");
-    dir.Write("LumarcoLite.ini", "[Settings]\nNoReplyPause=50\n");
-    options.tcp = "127.0.0.1:0";
-    sim = std::make_unique<signsim::Simulator>(options);
-    sim->Start();
-    control = std::make_unique<qorDispTrans>();
-    control->OnStatus = [this](const std::string& s) { events.push_back("status " + s); };
-    control->OnMessage = [this](const std::string& s) { events.push_back("message " + s); };
-    control->OnPacketSent = [this](std::int16_t tn, std::int16_t retry) {
-      events.push_back("sent " + std::to_string(tn) + " " + std::to_string(retry));
-    };
-  }
-  bool Open(std::int16_t node = 1) {
-    auto cm = ControlRig::Tcp(sim->TcpPort());
-    cm.dispID = node;
-    return control->OpenConnectionToDisplay(cm);
-  }
-  // The status bytes of the frames the sign received (0xAA: new block check).
-  std::vector<int> StatusBytes() const {
-    std::vector<int> out;
-    for (const auto& f : sim->ReceivedFrames())
-      out.push_back(static_cast<std::uint8_t>(f[5]));
-    return out;
-  }
-
-  TempDir dir;
-  std::vector<std::string> events;  // outlives the control, whose closing may still pump
-  std::unique_ptr<signsim::Simulator> sim;
-  std::unique_ptr<qorDispTrans> control;
-};
-
-}  // namespace
 
 TEST(Control, FreshControlAndItsProperties) {
   TempDir dir;
@@ -132,16 +94,44 @@ TEST(Control, NodeChangeRenegotiatesWithTheOldNode) {
   EXPECT_FALSE(rig.control->UseNewBccMethod());
 }
 
-TEST(Control, FailedOpenSaysWhy) {
-  TempDir dir;
-  SaveSetting("Lumarco3", "Settings", "ConnectTimeOut", "300");
-  qorDispTrans control;
-  classCONNECTION_METHOD cm;
-  cm.HowToConnect = DirectConnect;
-  cm.CommPort = "/nonexistent/tty";
-  cm.BaudRate = "9600";
-  EXPECT_FALSE(control.OpenConnectionToDisplay(cm));
-  EXPECT_EQ(control.LastErrorMessage(), "Could Not Connect \r\nCould not open Direct Connection ");
+// What a call does in each state of the control: refused at once, nothing sent, with a
+// text that says why, until there is a connection to use or to open again.
+TEST(Control, StateRulesAndWhatARefusedCallSays) {
+  DisplayRig rig;
+  qorDispTrans& c = *rig.control;
+  classCONNECTION_METHOD missing = ControlRig::Serial("/nonexistent/tty");
+  struct Step {
+    const char* name;
+    std::function<void()> before;
+    bool result;
+    std::string message;
+  };
+  // clang-format off
+  const Step steps[] = {
+      {"never opened", [] {}, false, "Not Connected - call OpenConnectionToDisplay first"},
+      {"after a failed open", [&] {
+         EXPECT_FALSE(c.OpenConnectionToDisplay(missing));
+         EXPECT_EQ(c.LastErrorMessage(), "Could Not Connect \r\nCould not open Direct Connection ");
+       }, false, "Not Connected - the connection could not be opened; call OpenConnectionToDisplay again"},
+      {"after an abort, until the next open", [&] { ASSERT_TRUE(rig.Open()); c.UserAbort(); }, false, "User Canceled"},
+      // A network sign is called again, and the call goes through.
+      {"after a close", [&] { ASSERT_TRUE(rig.Open()); c.CloseConnectionToDisplay(); rig.events.clear(); }, true, ""},
+  };
+  // clang-format on
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    step.before();
+    const std::size_t frames = rig.sim->ReceivedFrames().size();
+    const auto start = Clock::now();
+    EXPECT_EQ(c.SetDisplayTextMessage({1, 1, 0, "HI"}), step.result);
+    EXPECT_EQ(c.LastErrorMessage(), step.message);
+    if (!step.result) {
+      EXPECT_LT(Clock::now() - start, 100ms);
+      EXPECT_EQ(rig.sim->ReceivedFrames().size(), frames);
+    }
+  }
+  EXPECT_EQ(rig.events, (std::vector<std::string>{"status Trying to reconnect...", "sent 3 0"}));
+  EXPECT_EQ(rig.sim->State()["text"]["msg"], "HI");
 }
 
 TEST(Control, DisplayInfoBurst) {
@@ -166,9 +156,13 @@ TEST(Control, DisplayInfoBurst) {
   codes.erase(codes.begin(), codes.end() - 7);
   EXPECT_EQ(codes, (std::vector<std::pair<int, int>>{
                        {0, 0}, {0, 13}, {0, 3}, {0, 14}, {0, 15}, {0, 17}, {1, 5}}));
-  level.dimlevel = 5;
-  EXPECT_TRUE(rig.control->SetDisplayInfo(0, level, range, schedule, temp, false, speed));
-  EXPECT_EQ(schedule.Num_Periods(), 0);
+  // Any other level, above or below, hands no schedule over.
+  for (const std::int16_t other : {22, 5}) {
+    level.dimlevel = other;
+    schedule.Num_Periods(2);
+    EXPECT_TRUE(rig.control->SetDisplayInfo(0, level, range, schedule, temp, false, speed));
+    EXPECT_EQ(schedule.Num_Periods(), 0) << other;
+  }
 
   // The sixth packet (daylight saving on) is lost: its acknowledgement never comes.
   rig.sim->AddFault(signsim::ParseFault("drop-ack@0/17"));

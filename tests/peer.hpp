@@ -3,6 +3,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <stdexcept>
@@ -61,6 +63,27 @@ class Peer {
       if (n <= 0) throw std::runtime_error("peer write failed");
       bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+  }
+
+  // Writes what the line takes within `timeout`, for peers that flood: how many bytes
+  // went (0 when the line took nothing or is closed).
+  std::size_t WriteSome(std::string_view bytes, std::chrono::milliseconds timeout) {
+    pollfd p{fd_, POLLOUT, 0};
+    if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0 || !(p.revents & POLLOUT)) {
+      return 0;
+    }
+    // Never blocks, and a line the other end has closed fails the call, not the process.
+    const int flags = ::fcntl(fd_, F_GETFL);
+    ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+    ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (n < 0 && errno == ENOTSOCK) n = ::write(fd_, bytes.data(), bytes.size());
+    ::fcntl(fd_, F_SETFL, flags);
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
+  }
+  // Writes all of `bytes` unless `stop` comes first.
+  void WriteUnless(std::string_view bytes, const std::atomic<bool>& stop) {
+    while (!bytes.empty() && !stop)
+      bytes.remove_prefix(WriteSome(bytes.substr(0, 4096), std::chrono::milliseconds(50)));
   }
 
   // Up to `count` bytes: fewer when the line closes or the deadline passes first.
@@ -136,7 +159,13 @@ class Peer {
 // connection that came in.
 class TcpListener : public Peer {
  public:
-  TcpListener() : listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  // `receiveBuffer` > 0 makes the accepted connection's receive buffer that small, for a
+  // peer that stops reading.
+  explicit TcpListener(int receiveBuffer = 0)
+      : listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    if (receiveBuffer > 0) {
+      ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    }
     sockaddr_in addr = Loopback(0);
     socklen_t len = sizeof addr;
     if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||

@@ -228,6 +228,11 @@ TEST(CommandRoutines, ReadingCommandsDecodeTheReplyPayload) {
       {READ(dir_, GetFirstSignDirInfo, ().fname.size()), 8, 0, "", dirEntry, "13", "13"},
       {READ(dir_, GetNextSignDirInfo, ().size), 8, 1, "", dirEntry, "10", "10"},
       {READ(dir_, GetSignDirInfo, ("A.B").fname), 8, 3, "41 2E 42", dirEntry, "A.B", "A.B"},
+      // A short answer fills what it holds and never raises; the text says what was missing.
+      {"GetFirstSignDirInfo (short answer)", [](Rig& r) { auto d = r.dir_.GetFirstSignDirInfo(); return Show(d.stat, d.page) + " " + r.link->ErrorMessage; }, 8, 0, "", Bytes("07"),
+       "7 16 Answer Incomplete for CMD:[8] FNC:[0] - the answer ends at byte 4, before the field at byte 4", "7 16 Display Reported Error [F1]- [0]-Command Not Supported for last CMD:[8] FNC:[0]"},
+      {"GetSignCounter (short answer)", [](Rig& r) { auto n = r.counter.GetSignCounter({6}); return Show(n.counter_num) + " " + r.link->ErrorMessage; }, 11, 0, "06", Bytes("06"),
+       "6 Answer Incomplete for CMD:[B] FNC:[0] - the answer ends at byte 4, before the field at byte 4", "0 Display Reported Error [F1]- [0]-Command Not Supported for last CMD:[B] FNC:[0]"},
   };
   // clang-format on
   Rig rig;

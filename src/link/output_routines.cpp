@@ -141,6 +141,26 @@ void classrOutPutRoutines::TransmitOutStr(std::string& Data) {
   }
 }
 
+void classrOutPutRoutines::AwaitInput(std::size_t count, std::chrono::milliseconds most) {
+  const auto deadline = Clock::now() + most;
+  while (vars_.Connected && Clock::now() < deadline && !vars_.Cancel) {
+    std::size_t waiting = 0;
+    if (IsSerial()) {
+      SerialChannel& port = *vars_.SerialPort;
+      if (!port.IsOpen()) return;
+      waiting = static_cast<std::size_t>(port.InCount());
+    } else {
+      TcpSocket& socket = *vars_.NetSocket;
+      socket.Poll();
+      if (socket.State() != TcpSocket::kConnected) return;
+      waiting = socket.BytesReceived();
+    }
+    if (waiting >= count) return;
+    Pump();
+    WaitStep(deadline);
+  }
+}
+
 bool classrOutPutRoutines::Drain(SerialChannel& port) {
   const auto deadline = After(MessageResponseTime);
   while (port.OutCount() > 0) {

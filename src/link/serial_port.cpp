@@ -63,21 +63,25 @@ class AsioSerialPort final : public SerialChannel {
   bool IsOpen() const override { return open_; }
   bool Busy() const override { return false; }
   bool Dialing() override {
-    io_.poll();
+    PollSome(io_);
     return dialing_;
   }
   std::string DialStatus() const override { return dialStatus_; }
 
   void InputLen(int count) override { inputLen_ = count; }
 
+  // What has arrived is picked up only when too little waits: a line that floods must not
+  // make every character read cost a read of the line.
   int InCount() override {
-    io_.poll();
+    if (received_.Size() == 0) PollSome(io_);
     return static_cast<int>(received_.Size());
   }
 
   std::string Input() override {
-    io_.poll();
-    return received_.Take(inputLen_ <= 0 ? received_.Size() : static_cast<std::size_t>(inputLen_));
+    const std::size_t wanted =
+        inputLen_ <= 0 ? InputBuffer::kCapacity : static_cast<std::size_t>(inputLen_);
+    if (received_.Size() < wanted) PollSome(io_);
+    return received_.Take(wanted);
   }
 
   void OutputLen(int count) override { outputLen_ = count; }
@@ -87,7 +91,7 @@ class AsioSerialPort final : public SerialChannel {
   }
 
   int OutCount() override {
-    io_.poll();
+    PollSome(io_);
     return static_cast<int>(outCount_);
   }
 

@@ -171,7 +171,7 @@ void TcpSocket::Wait(Clock::time_point until) {
 }
 
 void TcpSocket::Poll() {
-  impl_->io.poll();
+  PollSome(impl_->io);
 }
 
 void TcpSocket::Interrupt() {

@@ -8,6 +8,13 @@
 
 namespace qordtcon {
 
+// Runs handlers that are ready, a bounded number: a peer that never stops sending would
+// otherwise keep the caller here, one completed read after the next.
+inline void PollSome(asio::io_context& io) {
+  for (int i = 0; i < 16 && io.poll_one() > 0; ++i) {
+  }
+}
+
 class WaitAlarm {
  public:
   explicit WaitAlarm(asio::io_context& io) : io_(io), timer_(io) {}
@@ -15,7 +22,7 @@ class WaitAlarm {
   // Runs the context until one handler other than a cancelled alarm ran, or `until`.
   void Wait(Clock::time_point until) {
     if (until <= Clock::now()) {
-      io_.poll();
+      PollSome(io_);
       return;
     }
     if (!pending_ || at_ != until) {

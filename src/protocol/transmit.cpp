@@ -16,6 +16,10 @@ bool IsAck(const std::string& s) {
   return s.size() >= 2 && s[0] == DLE && (s[1] == ACK || s[1] == STX);
 }
 
+// The sign's answer to an inquiry (DLE ACK or DLE NAK), and how long it may take.
+constexpr std::size_t kAnswerSize = 2;
+constexpr std::chrono::milliseconds kInquiryAnswerWait{250};
+
 std::string Codes(std::int32_t cmd, std::uint8_t fnc) {
   return "CMD:[" + HexText(static_cast<std::uint32_t>(cmd)) + "] FNC:[" + HexText(fnc) + "]";
 }
@@ -58,6 +62,9 @@ void classrTransRoutines::Inquire() {
   link_.Pump();
   std::string inquiry = BuildInquiryFrame(vars_.DestNode, vars_.NewBcc);
   link_.TransmitOutStr(inquiry);
+  // The answer is not read, but it must not be taken for the answer to the resend: it
+  // gets a moment to arrive, so that the flush before the resend drops it.
+  link_.AwaitInput(kAnswerSize, kInquiryAnswerWait);
 }
 
 bool classrTransRoutines::Awaited(const std::string& frame, bool matchTransNum) const {

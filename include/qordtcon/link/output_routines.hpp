@@ -59,6 +59,8 @@ class classrOutPutRoutines {
   void SendAck();
   void SendNak();
   void ClearInputBuffer();
+  // Waits until `count` characters wait to be read (leaving them), at most `most`.
+  void AwaitInput(std::size_t count, std::chrono::milliseconds most);
   // Waits the given seconds, running the message pump and the channel's events.
   void delay(double Seconds);
 
