@@ -114,6 +114,8 @@ TEST(Control, StateRulesAndWhatARefusedCallSays) {
          EXPECT_EQ(c.LastErrorMessage(), "Could Not Connect \r\nCould not open Direct Connection ");
        }, false, "Not Connected - the connection could not be opened; call OpenConnectionToDisplay again"},
       {"after an abort, until the next open", [&] { ASSERT_TRUE(rig.Open()); c.UserAbort(); }, false, "User Canceled"},
+      {"after closing a direct line", [&] { ASSERT_TRUE(rig.Open(1, Channel::kPty)); c.CloseConnectionToDisplay(); }, false,
+       "Not Connected - the line was closed; call OpenConnectionToDisplay again"},
       // A network sign is called again, and the call goes through.
       {"after a close", [&] { ASSERT_TRUE(rig.Open()); c.CloseConnectionToDisplay(); rig.events.clear(); }, true, ""},
   };
@@ -130,7 +132,7 @@ TEST(Control, StateRulesAndWhatARefusedCallSays) {
       EXPECT_EQ(rig.sim->ReceivedFrames().size(), frames);
     }
   }
-  EXPECT_EQ(rig.events, (std::vector<std::string>{"status Trying to reconnect...", "sent 3 0"}));
+  EXPECT_EQ(rig.events, (std::vector<std::string>{"status Trying to reconnect...", "sent 4 0"}));
   EXPECT_EQ(rig.sim->State()["text"]["msg"], "HI");
 }
 

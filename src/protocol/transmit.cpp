@@ -51,6 +51,10 @@ std::string classrTransRoutines::Refusal() const {
            "again";
   }
   if (!link_.Opened()) return "Not Connected - call OpenConnectionToDisplay first";
+  // Only a network link is called again; a closed serial line has nothing to re-open.
+  if (!vars_.Connected && !link_.Reconnects()) {
+    return "Not Connected - the line was closed; call OpenConnectionToDisplay again";
+  }
   return {};
 }
 

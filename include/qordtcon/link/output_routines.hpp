@@ -45,6 +45,8 @@ class classrOutPutRoutines {
   void OpenWinConnection();
   // A connection was opened at least once: there is a sign to reconnect to.
   bool Opened() const { return opened_; }
+  // A dropped or closed link is re-opened by the next transaction: a network one.
+  bool Reconnects() const { return IsNetwork(); }
 
   // --- Byte stream.
   // Sends PendingOut followed by Data (Data becomes that whole text).
