@@ -128,7 +128,7 @@ bool classrOutPutRoutines::OpenConnection(classCONNECTION_METHOD& ConnMethod) {
           WaitSocket(std::min(retryDeadline, Clock::now() + Ms(300)));
           const int state = socket.State();
           vars_.Connected = state == TcpSocket::kOpen || state == TcpSocket::kConnected;
-          if (vars_.Connected || Abort) break;
+          if (vars_.Connected || Abort || vars_.Cancel) break;
         }
         if (vars_.Cancel) return canceled();
         if (!vars_.Connected) {
@@ -226,7 +226,7 @@ void classrOutPutRoutines::OpenWinConnection() {
     // Waits up to a second per pass, but notices the connect as soon as it happens.
     WaitSocket(std::min(deadline, Clock::now() + Ms(1000)));
     Pump();
-    if (vars_.Connected || socket.State() == TcpSocket::kError || Abort) break;
+    if (vars_.Connected || socket.State() == TcpSocket::kError || Abort || vars_.Cancel) break;
   }
   if (!vars_.Connected) {
     ErrorMessage =
