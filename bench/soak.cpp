@@ -6,7 +6,8 @@
 //
 //   build/bench/soak [--transactions N] [--controls K] [--serial-controls M]
 //                    [--fault-rate P] [--faults KIND,...] [--max-delay MS]
-//                    [--burst-faults 0|1] [--seed S] [--max-seconds T]
+//                    [--burst-faults 0|1] [--match-transaction-number] [--seed S]
+//                    [--max-seconds T]
 //                    [--ops NAME,...] [--skip NAME,...] [--only I] [--log FILE] [--verbose]
 //
 // Every control has a sign of its own: faults are per sign, so a fault armed before a
@@ -78,6 +79,8 @@ struct Args {
       signsim::FaultKind::Foreign};
   int maxDelayMs = 3 * kResponseMs;
   bool burstFaults = true;  // faults also for the calls that send several frames in one write
+  // The setting that skips late answers to earlier transactions instead of taking them.
+  bool matchTransactionNumber = false;
   std::uint64_t seed = 1;
   double maxSeconds = 3600;
   bool verbose = false;
@@ -87,14 +90,14 @@ struct Args {
 };
 
 [[noreturn]] void Usage(const std::string& what) {
-  std::fprintf(
-      stderr,
-      "soak: %s\nusage: soak [--transactions N] [--controls K] [--serial-controls M] "
-      "[--fault-rate P] [--faults KIND,...] [--max-delay MS] [--burst-faults 0|1] [--seed S] "
-      "[--max-seconds T] [--ops NAME,...] [--skip NAME,...] [--only I] [--log FILE] "
-      "[--verbose]\n"
-      "  KIND: drop-ack nak bad-bcc silent error delay foreign\n",
-      what.c_str());
+  std::fprintf(stderr,
+               "soak: %s\nusage: soak [--transactions N] [--controls K] [--serial-controls M] "
+               "[--fault-rate P] [--faults KIND,...] [--max-delay MS] [--burst-faults 0|1] "
+               "[--match-transaction-number] [--seed S] "
+               "[--max-seconds T] [--ops NAME,...] [--skip NAME,...] [--only I] [--log FILE] "
+               "[--verbose]\n"
+               "  KIND: drop-ack nak bad-bcc silent error delay foreign\n",
+               what.c_str());
   std::exit(2);
 }
 
@@ -104,6 +107,10 @@ Args ParseArgs(int argc, char** argv) {
     const std::string opt = argv[i];
     if (opt == "--verbose") {
       a.verbose = true;
+      continue;
+    }
+    if (opt == "--match-transaction-number") {
+      a.matchTransactionNumber = true;
       continue;
     }
     if (i + 1 >= argc) Usage(opt + " needs a value");
@@ -375,6 +382,7 @@ class Soaker {
   }
 
   int index() const { return index_; }
+  bool serial() const { return serial_; }
   long failedWithoutFault() const { return failedWithoutFault_; }
   long calls() const { return calls_; }
   long faultsArmed() const { return faultsArmed_; }
@@ -947,9 +955,17 @@ std::vector<Op> Ops() {
                    if (!s.Open()) s.Wrong("cannot open again: " + s.control().LastErrorMessage());
                  }});
   // A call after the connection was closed: it must reconnect or fail, in bounded time.
+  // A network sign is called again; a closed serial line refuses the call at once.
   ops.push_back({"call-after-close", 1, {{0, 1}}, [getTime](Soaker& s) {
                    s.control().CloseConnectionToDisplay();
-                   getTime(s);
+                   if (!s.serial()) {
+                     getTime(s);
+                   } else if (s.control().GetDisplayTime().hour != 0 ||
+                              s.control().LastErrorMessage() !=
+                                  "Not Connected - the line was closed; call "
+                                  "OpenConnectionToDisplay again") {
+                     s.Wrong("a call on a closed line: " + s.control().LastErrorMessage());
+                   }
                    s.control().CloseConnectionToDisplay();
                    if (!s.Open()) s.Wrong("cannot open again: " + s.control().LastErrorMessage());
                  }});
@@ -971,6 +987,8 @@ int Soak(const Args& args) {
   SaveSetting(kSettingsApp, kSettingsSection, "NetworkRetryInterval",
               std::to_string(kRetryIntervalMs));
   SaveSetting(kSettingsApp, kSettingsSection, "TransmitRetry", std::to_string(kTransmitRetry));
+  SaveSetting(kSettingsApp, kSettingsSection, "MatchTransactionNumber",
+              args.matchTransactionNumber ? "True" : "False");
   if (!args.log.empty()) {
     SaveSetting(kSettingsApp, kSettingsSection, "DebugMode", "ON");
     SaveSetting(kSettingsApp, kSettingsSection, "DebugLog", args.log);

@@ -124,7 +124,9 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
     if (!vars_.Connected) link_.OpenWinConnection();
     NoReply = NoReply || vars_.DestNode == kBroadcastNode;
     vars_.IncTransNum();
-    const bool matchTransNum = GetSettingBool("MatchTransactionNumber", "False");
+    // Only a frame sent here has a number to match: a call that only listens (Cmd 255,
+    // the bursts) waits for answers to frames built before.
+    const bool matchTransNum = Cmd < 255 && GetSettingBool("MatchTransactionNumber", "False");
 
     bool ackOk = false;
     bool replyOk = false;
@@ -132,6 +134,7 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
     while (!vars_.Cancel && !(ackOk && replyOk)) {
       ackOk = false;
       replyOk = false;
+      bool inquired = false;
       s.clear();
       if (OnPacketSent) OnPacketSent(vars_.TransNum, static_cast<std::int16_t>(retry));
       // Built for every attempt: a transaction run by the host's message pump in between
@@ -152,6 +155,7 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
         const bool echo = sent.size() >= 2 && s == sent.substr(0, 2);
         if (!ackOk && (s.size() < 2 || Clock::now() >= ackDeadline)) {
           Inquire();
+          inquired = true;
           break;
         }
         if (!ackOk && !echo) {
@@ -205,7 +209,12 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
         link_.Sleep(1000);
       }
       if (vars_.Cancel) break;
-      if (++retry >= attempts) break;
+      if (++retry >= attempts) {
+        // The answer to the last inquiry goes as the flush before a resend would take it:
+        // the next call must not read it as its own acknowledge.
+        if (inquired && Prefix.empty()) link_.InputStr(0);
+        break;
+      }
       if (ackOk && replyOk) continue;
       if (Prefix.empty()) link_.ClearInputBuffer();
       const std::string text = "Retrying - Transaction: " + std::to_string(vars_.TransNum) + "  " +
