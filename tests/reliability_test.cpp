@@ -257,8 +257,11 @@ TEST_P(HostileSign, CallsEndInTimeInBoundedMemory) {
       std::thread sign([&] { row.play(*peer, stop); });
       std::future<Clock::time_point> abort;
       if (aborted) {
+        // Once the command reaches the peer (building an 8 MiB frame takes a while under
+        // the sanitizers), the call waits.
         abort = std::async(std::launch::async, [&] {
-          std::this_thread::sleep_for(300ms);
+          peer->Read(1, 10s);
+          std::this_thread::sleep_for(200ms);
           rig.vars.Cancel = true;  // what UserAbort does
           rig.link->Abort = true;
           rig.link->Interrupt();
