@@ -157,7 +157,11 @@ void Session::HandleFrame() {
   if (last_ && last_->number == number && last_->cmd == cmd && last_->fnc == fnc) {
     // The host missed the answer and sent the same transaction again.
     sign_.Count(&Counters::repeats);
-    Answer(last_->replyBody, newBcc, cmd, fnc);
+    // The repeat may announce the other block check: the reply's STS follows it, as
+    // its block check does.
+    std::string body = last_->replyBody;
+    body[3] = static_cast<char>(sts);
+    Answer(body, newBcc, cmd, fnc);
     return;
   }
   Reply reply;
