@@ -31,23 +31,6 @@ TEST(Transaction, BroadcastSendsOnceAndWaitsOnlyThePause) {
   EXPECT_EQ(rig.sim->GetCounters().acks, 0);
 }
 
-TEST(Transaction, DroppedConnectionIsReopenedByTheNextTransaction) {
-  SignRig rig;
-  ASSERT_TRUE(rig.Open(rig.Tcp()));
-  ASSERT_TRUE(rig.Transact(0, 0, kClock));
-  // The sign hangs up right after our acknowledge of the next reply (a 12-byte clock
-  // read and DLE ACK): that transaction succeeds; the link is mended as soon as the
-  // hang-up is seen, at the latest by the next transaction.
-  rig.events.clear();
-  rig.sim->AddFault({FaultKind::DropAfter, 14, 1});
-  ASSERT_TRUE(rig.Transact(0, 1)) << rig.link->ErrorMessage;
-  ASSERT_TRUE(rig.sim->WaitFor([](const auto& c) { return c.disconnects == 1; }, 2000ms));
-  EXPECT_TRUE(rig.Transact(0, 1)) << rig.link->ErrorMessage;
-  EXPECT_EQ(rig.sim->GetCounters().connections, 2);
-  EXPECT_EQ(rig.Events("Trying to reconnect..."),
-            std::vector<std::string>{"Trying to reconnect..."});
-}
-
 // A transaction that the host's message pump runs in between moves the number on: every
 // attempt carries the number it reports.
 TEST(Transaction, EachAttemptCarriesTheNumberItReports) {

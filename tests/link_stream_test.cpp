@@ -5,6 +5,7 @@
 
 #include "bytes.hpp"
 #include "control_rig.hpp"
+#include "memory_port.hpp"
 #include "peer.hpp"
 
 using namespace qordtcon;
@@ -18,35 +19,6 @@ void OpenOn(ControlRig& rig, TcpListener& peer) {
   ASSERT_TRUE(rig.Open(ControlRig::Tcp(peer.port()))) << rig.link->ErrorMessage;
   ASSERT_TRUE(accepted.get());
 }
-
-// A serial port object of the host's own, as DebugSax accepts: records what is written.
-class RecordingPort : public SerialChannel {
- public:
-  void CommPort(const std::string&) override {}
-  void Settings(const std::string& s) override { settings = s; }
-  void PhoneNumber(const std::string&) override {}
-  void PortKind(int k) override { kind = k; }
-  void Timeout(int) override {}
-  void Open() override { open = true; }
-  void Close() override { open = false; }
-  bool IsOpen() const override { return open; }
-  bool Busy() const override { return false; }
-  std::string DialStatus() const override { return {}; }
-  void InputLen(int) override {}
-  int InCount() override { return 0; }
-  std::string Input() override { return {}; }
-  void OutputLen(int count) override { calls.push_back("len " + std::to_string(count)); }
-  void Output(std::string_view data) override {
-    calls.push_back("out " + std::to_string(data.size()));
-  }
-  void Wait(Clock::time_point until) override { std::this_thread::sleep_until(until); }
-  void Interrupt() override {}
-
-  bool open = false;
-  int kind = -1;
-  std::string settings;
-  std::vector<std::string> calls;
-};
 
 }  // namespace
 
@@ -134,7 +106,7 @@ TEST(ByteStream, BufferedAckGoesOutInFrontOfTheNextWrite) {
 
 TEST(ByteStream, SerialWritesGoOutInPiecesOfAHundred) {
   ControlRig rig;
-  auto port = std::make_shared<RecordingPort>();
+  auto port = std::make_shared<MemoryPort>();
   rig.vars.SerialPort = port;
   struct Case {
     ConnectionType how;

@@ -4,53 +4,13 @@
 #include <qordtcon/qordtcon.hpp>
 
 #include <memory>
-#include <thread>
 
+#include "../memory_port.hpp"
 #include "fuzz.hpp"
 
 namespace {
 
 using namespace qordtcon;
-
-// A direct line whose received bytes are the fuzz input; what the link sends is dropped.
-class MemoryPort : public SerialChannel {
- public:
-  void Feed(std::string bytes) {
-    in_ = std::move(bytes);
-    pos_ = 0;
-  }
-
-  void CommPort(const std::string&) override {}
-  void Settings(const std::string&) override {}
-  void PhoneNumber(const std::string&) override {}
-  void PortKind(int) override {}
-  void Timeout(int) override {}
-  void Open() override { open_ = true; }
-  void Close() override { open_ = false; }
-  bool IsOpen() const override { return open_; }
-  bool Busy() const override { return false; }
-  std::string DialStatus() const override { return {}; }
-  void InputLen(int count) override { inputLen_ = count; }
-  int InCount() override { return static_cast<int>(in_.size() - pos_); }
-  std::string Input() override {
-    const std::string out = in_.substr(pos_, inputLen_ > 0 ? inputLen_ : std::string::npos);
-    pos_ += out.size();
-    return out;
-  }
-  void OutputLen(int) override {}
-  void Output(std::string_view) override {}
-  // Nothing more ever arrives: a wait lasts until its deadline.
-  void Wait(Clock::time_point until) override {
-    if (pos_ == in_.size()) std::this_thread::sleep_until(until);
-  }
-  void Interrupt() override {}
-
- private:
-  std::string in_;
-  std::size_t pos_ = 0;
-  int inputLen_ = 0;
-  bool open_ = false;
-};
 
 struct Link {
   Link() {
