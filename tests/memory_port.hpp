@@ -23,7 +23,8 @@ class MemoryPort : public qordtcon::SerialChannel {
   void Timeout(int) override {}
   void Open() override { open = true; }
   void Close() override { open = false; }
-  bool IsOpen() const override { return open; }
+  // A port that ends when drained answers at once that nothing more will come.
+  bool IsOpen() const override { return open && (!endsWhenDrained || pos_ < in_.size()); }
   bool Busy() const override { return false; }
   std::string DialStatus() const override { return {}; }
   void InputLen(int count) override { inputLen_ = count; }
@@ -44,6 +45,7 @@ class MemoryPort : public qordtcon::SerialChannel {
   void Interrupt() override {}
 
   bool open = false;
+  bool endsWhenDrained = false;
   int kind = -1;
   std::string settings;
   std::vector<std::string> calls;

@@ -22,8 +22,9 @@ struct Link {
     how.BaudRate = "9600";
     how.dispID = 1;
     if (!link.OpenConnection(how)) std::abort();
-    // Every byte is already waiting: a read that finds none has reached the end.
-    link.MessageResponseTime = 0;
+    // Every byte is already waiting, and the port closes once they are read: no read waits,
+    // and the link's deadlines never cut an input short.
+    port->endsWhenDrained = true;
   }
   std::shared_ptr<MemoryPort> port = std::make_shared<MemoryPort>();
   classrTransVars vars;
