@@ -48,13 +48,32 @@ qorDispTrans::qorDispTrans() {
   m_VariableRoutines = std::make_unique<classrVariableCmdsRoutines>(engine);
   m_CellRoutines = std::make_unique<classrCellCmdsTransRoutines>(engine);
   m_CounterRoutines = std::make_unique<classrCounterCmdTransRoutines>(engine);
+  m_GraphicRoutines = std::make_unique<classrGraphicTransRoutines>(engine);
 
   // The inner objects' events, relayed as the control's own.
   m_TransRoutines->OnPacketSent = [this](std::int16_t tn, std::int16_t retry) {
     if (OnPacketSent) OnPacketSent(tn, retry);
   };
-  m_TransRoutines->OnDisconnect = [this](const std::string& text) {
+  // The engine's texts reach the host through the file routines, which pass them on as
+  // their own Message; so a Disconnect text arrives twice, as Status and as Message.
+  const auto fileMessage = [this](const std::string& text) {
+    if (m_GraphicRoutines->OnMessage) m_GraphicRoutines->OnMessage(text);
+  };
+  m_TransRoutines->OnStatus = fileMessage;
+  m_TransRoutines->OnDisconnect = [this, fileMessage](const std::string& text) {
     if (OnStatus) OnStatus(text);
+    fileMessage(text);
+  };
+  m_GraphicRoutines->OnMessage = [this](const std::string& text) {
+    if (OnMessage) OnMessage(text);
+  };
+  m_GraphicRoutines->OnStatus = [this](const std::string& text) {
+    if (OnStatus) OnStatus(text);
+    Yield();
+  };
+  m_GraphicRoutines->OnFileTransferStatus = [this](std::int32_t packet, std::int32_t packets,
+                                                   std::int32_t sent, std::int32_t total) {
+    if (OnFileTransferStatus) OnFileTransferStatus(packet, packets, sent, total);
   };
   m_OutPutRoutines->OnStatus = [this](const std::string& text) {
     if (OnStatus) OnStatus(text);
@@ -100,6 +119,7 @@ void qorDispTrans::UseNewBccMethod(bool value) {
 
 bool qorDispTrans::OpenConnectionToDisplay(classCONNECTION_METHOD& connMethod) {
   fileBlockSize_ = 1000;
+  m_GraphicRoutines->FileBlockSize = fileBlockSize_;
   m_TransVars.Cancel = false;
   if (!m_OutPutRoutines->OpenConnection(connMethod)) {
     m_OutPutRoutines->ErrorMessage = "Could Not Connect \r\n" + m_OutPutRoutines->ErrorMessage;
@@ -110,6 +130,7 @@ bool qorDispTrans::OpenConnectionToDisplay(classCONNECTION_METHOD& connMethod) {
   m_TransVars.NewBcc = mode == 2;
   // Large signs take large file blocks.
   if (GetDisplayStats().appl_name.rfind("VHD", 0) == 0) fileBlockSize_ = 16000;
+  m_GraphicRoutines->FileBlockSize = fileBlockSize_;
   return true;
 }
 

@@ -141,6 +141,34 @@ void classrOutPutRoutines::TransmitOutStr(std::string& Data) {
   }
 }
 
+void classrOutPutRoutines::SendAfterAbort(std::string Data) {
+  // The waits here are the channels' own: the link's end at once while the abort stands.
+  const auto deadline = After(100);
+  Data = vars_.PendingOut + Data;
+  vars_.PendingOut.clear();
+  if (IsNetwork()) {
+    TcpSocket& socket = *vars_.NetSocket;
+    if (socket.State() != TcpSocket::kConnected) return;
+    sendComplete_ = false;
+    socket.SendData(Data);
+    while (!sendComplete_ && socket.State() == TcpSocket::kConnected && Clock::now() < deadline)
+      socket.Wait(deadline);
+    sendComplete_ = false;
+  } else {
+    SerialChannel& port = *vars_.SerialPort;
+    if (!port.IsOpen()) return;
+    for (std::size_t pos = 0; pos < Data.size(); pos += 100) {
+      const std::string_view piece = std::string_view(Data).substr(pos, 100);
+      if (conn_.HowToConnect != ModemConnect) port.OutputLen(static_cast<int>(piece.size()));
+      port.Output(piece);
+    }
+    while (port.OutCount() > 0 && Clock::now() < deadline)
+      port.Wait(deadline);
+    if (port.OutCount() > 0) port.ClearOutput();
+  }
+  if (LogLevelOn(1)) WriteLog("Data Out:" + DumpFrame(Data), 1);
+}
+
 void classrOutPutRoutines::AwaitInput(std::size_t count, std::chrono::milliseconds most) {
   const auto deadline = Clock::now() + most;
   while (vars_.Connected && Clock::now() < deadline && !vars_.Cancel) {

@@ -44,6 +44,15 @@ std::string classrTransRoutines::BuildFrame(std::int32_t Cmd, std::uint8_t Fnc,
                            Data);
 }
 
+void classrTransRoutines::SendAfterAbort(std::int32_t Cmd, std::uint8_t Fnc,
+                                         const std::string& Data) {
+  if (!vars_.Connected) return;
+  vars_.IncTransNum();
+  if (OnPacketSent) OnPacketSent(vars_.TransNum, 0);
+  link_.SendAfterAbort(BuildFrame(Cmd, Fnc, Data));
+  link_.ErrorMessage = "User Canceled";
+}
+
 std::string classrTransRoutines::Refusal() const {
   if (vars_.Cancel) return "User Canceled";  // until the next open
   if (link_.Abort) {

@@ -13,8 +13,11 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "qordtcon/filetransfer/graphic.hpp"
+#include "qordtcon/filetransfer/graphic_routines.hpp"
 #include "qordtcon/link/connection_method.hpp"
 #include "qordtcon/link/output_routines.hpp"
 #include "qordtcon/payloads/datetime.hpp"
@@ -147,6 +150,37 @@ class qorDispTrans {
   bool PlayCountClear();
   std::int32_t PlayCountRead();
 
+  // --- Files. A file named on this computer that does not exist gives False (or an empty
+  // text) at once, with nothing sent and LastErrorMessage untouched. An omitted file time
+  // is the file's modification time.
+  // A file the host cut into blocks (entries 2..TotalBlocks, then entry 0 last).
+  bool TransferGraphicFileToDisplay(classGRAPHIC_REC_1stBLK& gFirstRec,
+                                    classGRAPHIC_REC_FLWBLK& gFollRecs);
+  // Sends a file block by block, or with one block in flight while the next is read.
+  bool TransferFileToDisplay(const std::string& sFileName,
+                             std::optional<DateTime> CustomFileTime = std::nullopt,
+                             bool bAssync = false);
+  // TransferFileToDisplay with one block in flight.
+  bool TransferGraphicFileToDisplayByFileName(
+      const std::string& sFileName, std::optional<DateTime> CustomFileTime = std::nullopt);
+  // Buffers a small file (its record and first block) for TransferBufferedFile; returns
+  // the frames added.
+  std::string AddFileToBuffer(const std::string& sFileName,
+                              std::optional<DateTime> CustomFileTime = std::nullopt);
+  // Deprecated: says so (Status) and returns an empty text; use AddFileToBuffer.
+  std::string CreateBufferedFile(const std::string& sFileName,
+                                 std::optional<DateTime> CustomFileTime = std::nullopt);
+  // Sends the buffered files in one write. iNumOfAckToWait 0 waits for every file, any
+  // other value for the first; sBuffer is not used.
+  bool TransferBufferedFile(const std::string& sBuffer, std::int16_t iNumOfAckToWait);
+  bool ClearBuffer();
+  // The bytes the buffered files take (their frames and 5 each).
+  std::int16_t BufferSize() const { return m_GraphicRoutines->BufferCount; }
+  bool DeleteFileFromDisplay(classGRAPHIC_DEL& gFile);
+  bool ShowGraphicFileOnDisplay(classGRAPHIC_DSP& gFile);
+  // Fetches a file from the sign into sDestFileName, which is deleted first.
+  bool GetFileFromSignByFileName(const std::string& sFileName, const std::string& sDestFileName);
+
   // --- Paged, scheduled and default messages, fonts.
   bool SetDisplayPagedTextMessage(const classPAGE_MSG& tMessage);
   bool StartStopPagedTextMessageOnDisplay(bool Start);
@@ -225,6 +259,7 @@ class qorDispTrans {
   std::unique_ptr<classrVariableCmdsRoutines> m_VariableRoutines;
   std::unique_ptr<classrCellCmdsTransRoutines> m_CellRoutines;
   std::unique_ptr<classrCounterCmdTransRoutines> m_CounterRoutines;
+  std::unique_ptr<classrGraphicTransRoutines> m_GraphicRoutines;
 };
 
 }  // namespace qordtcon

@@ -61,6 +61,8 @@ class classrOutPutRoutines {
   void SendAck();
   void SendNak();
   void ClearInputBuffer();
+  // Sends Data although a user abort is pending, giving it at most 100 ms to leave.
+  void SendAfterAbort(std::string Data);
   // Waits until `count` characters wait to be read (leaving them), at most `most`.
   void AwaitInput(std::size_t count, std::chrono::milliseconds most);
   // Waits the given seconds, running the message pump and the channel's events.

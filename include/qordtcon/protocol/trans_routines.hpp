@@ -53,6 +53,10 @@ class classrTransRoutines {
   static std::string NakMessage(std::int32_t Cmd, std::uint8_t Fnc);
   static std::string LookUpFunctionErrorCode(std::uint8_t code);
 
+  // After a user abort, sends one more command without waiting for any answer (nothing
+  // else goes out then): a file transfer told to stop closes the file on the sign so.
+  void SendAfterAbort(std::int32_t Cmd, std::uint8_t Fnc, const std::string& Data);
+
   // The link this engine sends through (routines pause and flush through it).
   classrOutPutRoutines& Link() { return link_; }
 
