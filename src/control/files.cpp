@@ -21,10 +21,11 @@ bool qorDispTrans::TransferGraphicFileToDisplay(classGRAPHIC_REC_1stBLK& gFirstR
 }
 
 bool qorDispTrans::TransferFileToDisplay(const std::string& sFileName,
-                                         std::optional<DateTime> CustomFileTime, bool bAssync) {
+                                         std::optional<DateTime> CustomFileTime, bool bAssync,
+                                         const std::string& sSignFileName) {
   if (!Exists(sFileName)) return false;
-  return bAssync ? m_GraphicRoutines->TransferFileAssync(sFileName, {}, CustomFileTime)
-                 : m_GraphicRoutines->TransferGraphicFileToSignByFileName(sFileName, {},
+  return bAssync ? m_GraphicRoutines->TransferFileAssync(sFileName, sSignFileName, CustomFileTime)
+                 : m_GraphicRoutines->TransferGraphicFileToSignByFileName(sFileName, sSignFileName,
                                                                           CustomFileTime);
 }
 

@@ -185,6 +185,7 @@ void AddTextCommands(Registry& r);
 void AddMessageCommands(Registry& r);
 void AddPlayCommands(Registry& r);
 void AddDirCommands(Registry& r);
+void AddFileCommands(Registry& r);
 void AddDataCommands(Registry& r);
 // `frame`, `dump` and the code lookups: no sign needed.
 void AddOfflineCommands(CLI::App& app, const Globals& globals);

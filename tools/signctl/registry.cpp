@@ -169,6 +169,7 @@ void BuildCommandLine(CLI::App& app, Globals& globals, Registry& registry) {
   AddMessageCommands(registry);
   AddPlayCommands(registry);
   AddDirCommands(registry);
+  AddFileCommands(registry);
   AddDataCommands(registry);
   AddOfflineCommands(app, globals);
 }

@@ -191,6 +191,10 @@ int Emit(const Outcome& outcome, bool json, const std::string& command) {
   return kRefused;
 }
 
+bool ErrIsTerminal() {
+  return ::isatty(STDERR_FILENO) != 0;
+}
+
 int Execute(const Globals& globals, const std::string& command, const Action& action) {
   qordtcon::classCONNECTION_METHOD method = ParseAddress(globals.connect);
   method.dispID = static_cast<std::int16_t>(globals.node);
@@ -207,7 +211,7 @@ int Execute(const Globals& globals, const std::string& command, const Action& ac
   qordtcon::qorDispTrans control;
   if (globals.timeout) control.TransmitTimeOut(*globals.timeout);
   bool progressShown = false;
-  if (::isatty(STDERR_FILENO)) {
+  if (ErrIsTerminal()) {
     control.OnMessage = [&progressShown](const std::string& text) {
       std::cerr << '\r' << text << "\033[K" << std::flush;
       progressShown = true;

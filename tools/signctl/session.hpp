@@ -57,6 +57,9 @@ struct Action {
   std::function<Outcome(qordtcon::qorDispTrans&)> run;
 };
 
+// Whether stderr is a terminal (a progress bar then redraws one line).
+bool ErrIsTerminal();
+
 // Opens the sign, runs the action, closes, prints; gives the exit status.
 int Execute(const Globals& globals, const std::string& command, const Action& action);
 

@@ -157,9 +157,11 @@ class qorDispTrans {
   bool TransferGraphicFileToDisplay(classGRAPHIC_REC_1stBLK& gFirstRec,
                                     classGRAPHIC_REC_FLWBLK& gFollRecs);
   // Sends a file block by block, or with one block in flight while the next is read.
+  // sSignFileName names it on the sign (its first 12 characters); empty, the default,
+  // takes the file's 8.3 alias.
   bool TransferFileToDisplay(const std::string& sFileName,
                              std::optional<DateTime> CustomFileTime = std::nullopt,
-                             bool bAssync = false);
+                             bool bAssync = false, const std::string& sSignFileName = {});
   // TransferFileToDisplay with one block in flight.
   bool TransferGraphicFileToDisplayByFileName(
       const std::string& sFileName, std::optional<DateTime> CustomFileTime = std::nullopt);
