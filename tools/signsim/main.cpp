@@ -3,7 +3,9 @@
 #include <pthread.h>
 
 #include <csignal>
+#include <cstdint>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,7 +62,7 @@ int main(int argc, char** argv) {
       ->check(CLI::ExistingFile);
   app.add_option("--memory", options.memory,
                  "Bytes for files, those of --file included; a larger file is refused")
-      ->check(CLI::NonNegativeNumber)
+      ->check(CLI::Range(std::int64_t{0}, std::numeric_limits<std::int64_t>::max()))
       ->capture_default_str();
   app.add_option("--store", options.store,
                  "Also write every received file into this directory (deleted ones are "
