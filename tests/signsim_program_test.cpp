@@ -97,7 +97,8 @@ TEST(SignsimProgram, ServesUntilSigtermThenReportsItsCounters) {
   EXPECT_EQ(rest,
             "signsim: counters frames=2 acks=1 naks=1 inquiries=0 executed=1 repeats=0 "
             "broadcasts=0 otherNode=0 hostAcks=0 hostNaks=0 connections=1 dials=0 connects=0 "
-            "hangups=0 disconnects=1 badBcc=0 replies=1 oversized=0\n"
+            "hangups=0 disconnects=1 badBcc=0 replies=1 oversized=0 filesReceived=0 fileBlocks=0 "
+            "filesDeleted=0 fileRequests=0\n"
             "signsim: faults applied drop-ack=0 nak=1 bad-bcc=0 silent=0 error=0 echo=0 delay=0 "
             "foreign=0 drop-after=0\n");
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(serial)));

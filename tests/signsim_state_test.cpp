@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <vector>
 
 #include <qordtcon/qordtcon.hpp>
 
+#include "bytes.hpp"
+#include "file_payloads.hpp"
 #include "outcome.hpp"
 #include "play_entries.hpp"
 #include "signsim/sign.hpp"
+#include "temp_dir.hpp"
 
 using namespace qordtcon;
 using signsim::Reply;
@@ -20,8 +24,9 @@ constexpr int kOk = -1;
 struct Bench {
   explicit Bench(const signsim::Options& options = {}) : sign(options, counters) {}
 
-  Reply Run(std::uint8_t cmd, std::uint8_t fnc, const std::string& data = {}) {
-    return sign.Execute(cmd, fnc, data);
+  Reply Run(std::uint8_t cmd, std::uint8_t fnc, const std::string& data = {},
+            signsim::SessionId session = 0) {
+    return sign.Execute(cmd, fnc, data, session);
   }
   classDIAG_STATS Stats() {
     classDIAG_STATS stats;
@@ -300,4 +305,93 @@ TEST(SignsimState, VariablesCellsAndCountersReadBack) {
   // clang-format on
   Bench bench;
   Play(bench, steps);
+}
+
+// The digests of "abc" and "" are the FIPS 180-2 examples.
+TEST(SignsimState, FilesArriveAndAreFetchedReplacedDeletedAndShown) {
+  const Probe last = [](Bench& b) { return Hex(b.Run(2, 0, Block(0, Named("SHORT.PNG"))).data); };
+  const std::string window = Bytes("00 00 5F 0F");
+  // clang-format off
+  const std::vector<Step> steps = {
+      {"first record", 2, 0, FirstRecord("abc.bmp", 3), kOk, Dump("/files/receiving"), R"([{"announcedSize":3,"modified":"26-12-04 13:05:09","name":"ABC.BMP","nextBlock":2,"received":0}])"},
+      {"the only block is the last", 2, 0, Block(0, "abc"), kOk, Dump("/directory/0"), R"({"announcedSize":3,"modified":"26-12-04 13:05:09","name":"ABC.BMP","sha256":"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad","short":false,"size":3})"},
+      {"an empty file", 2, 0, FirstRecord("DATA.TXT", 0), kOk, nullptr, ""},
+      {"", 2, 0, Block(0, ""), kOk, Dump("/directory/1/sha256"), R"("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855")"},
+      {"an empty file has no block", 2, 0, Block(0, Named("DATA.TXT")), 0xF6, nullptr, ""},
+      {"a block beyond the file", 2, 0, Block(2, Named("ABC.BMP")), 0xF6, nullptr, ""},
+      {"a block of no file", 2, 0, Block(1, Named("NONE.BMP")), 0xF9, nullptr, ""},
+      {"a name over 13", 2, 0, Block(1, "FOURTEEN.CHARS" + std::string(10, '\0')), 2, Dump("/files/receiving"), "[]"},
+      {"beyond the memory left", 2, 0, FirstRecord("SHORT.PNG", (16 << 20) - 2), 0xF7, Dump("/files/receiving"), "[]"},
+      {"all the memory left", 2, 0, FirstRecord("SHORT.PNG", (16 << 20) - 3), kOk, Dump("/files/free"), "0"},
+      {"a block over 16000", 2, 0, Block(2, std::string(16001, 'x')), 2, nullptr, ""},
+      {"block 2", 2, 0, Block(2, "ab"), kOk, nullptr, ""},
+      {"block 2 again", 2, 0, Block(2, "ab"), 0xF6, nullptr, ""},
+      {"an empty block before the last", 2, 0, Block(3, ""), 2, Dump("/files/receiving/0/received"), "2"},
+      {"the host aborts: its next block is the last", 2, 0, Block(0, "cd"), kOk, Dump("/directory/2"), R"({"announcedSize":16777213,"modified":"26-12-04 13:05:09","name":"SHORT.PNG","sha256":"88d4266fd4e6338d13b845fcf289579d209c897823b9217da3e161936f031589","short":true,"size":4})"},
+      {"fetch the last block", 2, 0, Block(0, Named("short.png")), kOk, last, "00 00 61 62 63 64"},
+      {"a new file of a stored name", 2, 0, FirstRecord("ABC.BMP", 1), kOk, Dump("/directory/0/size"), "3"},
+      {"replaces it once closed", 2, 0, Block(0, "z"), kOk, Dump("/directory/0/size"), "1"},
+      {"a first record abandons the open file", 2, 0, FirstRecord("GONE.BMP", 9), kOk, nullptr, ""},
+      {"", 2, 0, FirstRecord("ABC.BMP", 2), kOk, Dump("/files/receiving/0/name"), R"("ABC.BMP")"},
+      {"delete", 2, 1, Named("abc.bmp"), kOk, Size("/directory"), "2"},
+      {"delete again", 2, 1, Named("ABC.BMP"), 0xF9, nullptr, ""},
+      {"show", 2, 2, Named("SHORT.PNG") + window, kOk, Dump("/files/shown"), R"({"bot":15,"left":0,"name":"SHORT.PNG","right":95,"top":0})"},
+      {"show beyond the panel", 2, 2, Named("SHORT.PNG") + Bytes("00 00 60 0F"), 2, nullptr, ""},
+      {"show a file not graphic", 2, 2, Named("DATA.TXT") + window, 0xF8, nullptr, ""},
+      {"show no file", 2, 2, Named("NONE.BMP") + window, 0xF9, Dump("/files/shown/name"), R"("SHORT.PNG")"},
+      {"clear ends the showing", 1, 4, "", kOk, Dump("/files/shown"), "null"},
+  };
+  // clang-format on
+  signsim::Options vhd;  // its blocks may be 16000 bytes long
+  vhd.applName = "VHD-1";
+  Bench bench(vhd);
+  Play(bench, steps);
+  const signsim::Counters& c = bench.counters;
+  EXPECT_EQ(Show(c.filesReceived, c.fileBlocks, c.filesDeleted, c.fileRequests), "4 5 1 2");
+
+  // A file arrives over one session: another has none open, and it ends with its own.
+  EXPECT_EQ(bench.Run(2, 0, Block(3, "x"), 7).code, 0xF0);
+  EXPECT_TRUE(bench.sign.EndSession(0));
+}
+
+// Block numbers run to 65535 and go on at 2.
+TEST(SignsimState, BlockNumbersWrapPast65535) {
+  Bench bench;
+  ASSERT_TRUE(bench.Run(2, 0, FirstRecord("WRAP.BIN", 65536)).ok);
+  for (int n = 2; n <= 65535; ++n)
+    ASSERT_TRUE(bench.Run(2, 0, Block(n, "x")).ok) << n;
+  EXPECT_EQ(bench.Run(2, 0, Block(65535, "x")).code, 0xF6);
+  EXPECT_TRUE(bench.Run(2, 0, Block(2, "x")).ok);
+  EXPECT_TRUE(bench.Run(2, 0, Block(0, "x")).ok);
+  EXPECT_EQ(bench.sign.State()["directory"][0]["size"], 65536);
+}
+
+// With a store, what arrives is also a real file, written as it comes and in place once
+// closed; each failing step of the store is refused and can come again.
+TEST(SignsimState, StoreHoldsTheReceivedFiles) {
+  TempDir dir;
+  signsim::Options options;
+  options.store = dir.path().string();
+  Bench bench(options);
+  const auto code = [&](const std::string& data) {
+    const Reply r = bench.Run(2, 0, data);
+    return r.ok ? kOk : r.code;
+  };
+  EXPECT_EQ(code(FirstRecord("LOGO.BMP", 4)), kOk);
+  EXPECT_EQ(code(Block(2, "ab")), kOk);
+  EXPECT_EQ(dir.Read(".LOGO.BMP.part"), "ab");
+  std::filesystem::create_directories(dir.path() / "LOGO.BMP" / "in-the-way");
+  EXPECT_EQ(code(Block(0, "cd")), 0xF3);
+  std::filesystem::remove_all(dir.path() / "LOGO.BMP");
+  EXPECT_EQ(code(Block(0, "cd")), kOk);
+  EXPECT_EQ(dir.Read("LOGO.BMP"), "abcd");
+  EXPECT_TRUE(bench.Run(2, 1, Named("LOGO.BMP")).ok);
+  EXPECT_EQ(code(FirstRecord("GONE.BMP", 2)), kOk);
+  bench.sign.EndSession(0);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+
+  EXPECT_EQ(code(FirstRecord("LOGO.BMP", 4)), kOk);
+  std::filesystem::remove_all(dir.path());
+  EXPECT_EQ(code(Block(2, "ab")), 0xF2);
+  EXPECT_EQ(code(FirstRecord("LOGO.BMP", 4)), 0xF1);
 }

@@ -8,6 +8,7 @@
 #include <qordtcon/payloads/fields.hpp>
 
 #include "bytes.hpp"
+#include "file_payloads.hpp"
 #include "outcome.hpp"
 #include "peer.hpp"
 #include "signsim/simulator.hpp"
@@ -152,6 +153,11 @@ TEST(SignsimProtocol, FramesGetExactAnswersOverTcp) {
       {"fault silent, inquiry included", {"silent"}, kClockSet + Inquiry(1) + Command(1, 0, 0, 2, kClock),
        Bytes("10 06 10 02 00 01 F0 00 02 00 00 10 03 0D"), 1, 0, 0},
       {"fault echo", {"echo"}, kClockSet + kAck + Inquiry(1), kClockSet + kClockSetAnswer + kAck + Inquiry(1) + kAck, 1, 0, 0},
+      {"file block with no file open", {}, Command(1, 2, 0, 1, Block(2, "x")), Bytes("10 06 10 02 00 01 F1 00 01 00 F0 10 03 1D"), 0, 0, 0},
+      {"file block over 1000", {}, Command(1, 2, 0, 1, FirstRecord("A", 2000)) + Command(1, 2, 0, 2, Block(2, std::string(1001, 'x'))),
+       kClockSetAnswer + Bytes("10 06 10 02 00 01 F1 00 02 00 02 10 03 0A"), 1, 0, 0},
+      {"file block out of sequence", {}, Command(1, 2, 0, 1, FirstRecord("A", 9)) + Command(1, 2, 0, 2, Block(3, "x")),
+       kClockSetAnswer + Bytes("10 06 10 02 00 01 F1 00 02 00 F6 10 03 16"), 1, 0, 0},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -338,4 +344,51 @@ TEST(SignsimSign, WhatIsWrittenReadsBackAndIsDumped) {
   EXPECT_EQ(dumped["text"], state["text"]);
   EXPECT_EQ(dumped["counters"]["executed"], 8);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "state.json.tmp"));
+}
+
+// DLE ACK and the sign's reply to transaction `tn`: CMD 0xF0, FNC 0 and `data`.
+std::string Answer(std::uint16_t tn, std::string_view data = {}) {
+  qordtcon::ByteWriter body;
+  body.Byte(0).Byte(1).Byte(qordtcon::kReplyOk).Byte(0).Word(tn).Byte(0).Text(data);
+  const std::string stuffed = qordtcon::StuffBody(body.str());
+  return Bytes("10 06 10 02") + stuffed + Bytes("10 03") +
+         static_cast<char>(qordtcon::SenderBcc(stuffed, false));
+}
+
+// A file of 2500 bytes goes to the sign as first record and blocks 2, 3 and 0, past a
+// refused block and one lost three times, and comes back as blocks 1, 2 and 0 (the last).
+TEST(SignsimFiles, AFileGoesToTheSignAndComesBackOverTcp) {
+  std::string file;
+  for (int i = 0; i < 2500; ++i)
+    file += static_cast<char>(i * 7 + 3);  // DLE among them
+  TcpSign sign;
+  Peer peer = sign.Connect();
+  const auto send = [&](std::uint16_t tn, const std::string& data, const std::string& answer) {
+    peer.Write(Command(1, 2, 0, tn, data));
+    EXPECT_EQ(peer.Read(answer.size()), answer) << tn;
+  };
+  send(1, Bytes("01 00") + "LOGO.BMP" + Bytes("00 00 00 00 00 C4 09 00 00 0D 05 09 0C 04 1A"),
+       kClockSetAnswer);
+  sign.sim.AddFault(signsim::ParseFault("error=0xF6@2/0"));
+  send(2, Block(2, file.substr(0, 1000)), Bytes("10 06 10 02 00 01 F1 00 02 00 F6 10 03 16"));
+  send(3, Block(2, file.substr(0, 1000)), Answer(3));
+  sign.sim.AddFault(signsim::ParseFault("drop-ack@2/0:3"));
+  // Lost three times, then taken, then repeated.
+  const std::string block3 = Command(1, 2, 0, 4, Block(3, file.substr(1000, 1000)));
+  peer.Write(block3 + block3 + block3 + block3 + block3);
+  EXPECT_EQ(peer.Read(28), Answer(4) + Answer(4));
+  send(5, Block(0, file.substr(2000)), Answer(5));
+
+  EXPECT_EQ(sign.Payload(1, 8, 3, "LOGO.BMP"), Bytes("01 00 00 00 00 00") + Named("LOGO.BMP") +
+                                                   Bytes("C4 09 00 00 0D 05 09 0C 04 1A 00"));
+  EXPECT_EQ(sign.Ask(1, 2, 0, Block(1, Named("LOGO.BMP"))),
+            Answer(1, Block(1, file.substr(0, 1000))));
+  EXPECT_EQ(sign.Ask(1, 2, 0, Block(2, Named("LOGO.BMP"))),
+            Answer(1, Block(2, file.substr(1000, 1000))));
+  EXPECT_EQ(sign.Ask(1, 2, 0, Block(0, Named("LOGO.BMP"))), Answer(1, Block(0, file.substr(2000))));
+  const Counters c = sign.sim.GetCounters();
+  EXPECT_EQ(Show(c.executed, c.repeats, c.filesReceived, c.fileBlocks, c.fileRequests),
+            "8 1 1 3 3");
+  EXPECT_EQ(sign.sim.State()["directory"][0]["sha256"],
+            "86eb524982bb05fe864dd3b50d22bd3d58dbed5b1b895b5602d82eb3ca7c52cf");
 }

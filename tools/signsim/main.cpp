@@ -3,7 +3,9 @@
 #include <pthread.h>
 
 #include <csignal>
+#include <cstdint>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +60,14 @@ int main(int argc, char** argv) {
                  "Put this file's 8.3 name, size and time into the "
                  "directory; repeatable")
       ->check(CLI::ExistingFile);
+  app.add_option("--memory", options.memory,
+                 "Bytes for files, those of --file included; a larger file is refused")
+      ->check(CLI::Range(std::int64_t{0}, std::numeric_limits<std::int64_t>::max()))
+      ->capture_default_str();
+  app.add_option("--store", options.store,
+                 "Also write every received file into this directory (deleted ones are "
+                 "removed)")
+      ->check(CLI::ExistingDirectory);
   app.add_option("--fault", faultSpecs, "KIND[=VALUE][@CMD/FNC][:COUNT|:always], repeatable");
   app.add_option("--dial-result", dialResult,
                  "Modem answer to a dial: CONNECT, BUSY, NO CARRIER, NO DIALTONE, NO ANSWER")

@@ -141,7 +141,7 @@ void Session::HandleFrame() {
   }
   if (broadcast) {
     sign_.Count(&Counters::broadcasts);
-    sign_.Execute(cmd, fnc, data);
+    sign_.Execute(cmd, fnc, data, id_);
     return;
   }
   if (sign_.TakeFault(FaultKind::DropAck, cmd, fnc)) {
@@ -168,7 +168,7 @@ void Session::HandleFrame() {
   if (const auto fault = sign_.TakeFault(FaultKind::ErrorReply, cmd, fnc)) {
     reply = Reply::Error(static_cast<std::uint8_t>(fault->value));
   } else {
-    reply = sign_.Execute(cmd, fnc, data);
+    reply = sign_.Execute(cmd, fnc, data, id_);
   }
   qordtcon::ByteWriter replyBody;
   replyBody.Byte(0).Byte(sign_.Node()).Byte(reply.ok ? qordtcon::kReplyOk : qordtcon::kReplyError);

@@ -31,7 +31,10 @@ inline constexpr std::size_t kMaxFrame = 1 << 20;
 
 class Session {
  public:
-  Session(SharedSign& sign, Line& line) : sign_(sign), line_(line) {}
+  Session(SharedSign& sign, Line& line) : sign_(sign), line_(line), id_(sign.OpenSession()) {}
+  ~Session() { sign_.CloseSession(id_); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   void Receive(std::string_view bytes);
   bool Dropped() const { return dropped_; }
@@ -58,6 +61,7 @@ class Session {
 
   SharedSign& sign_;
   Line& line_;
+  const SessionId id_;
   State state_ = State::Idle;
   std::string frame_;  // the frame being assembled, as received (stuffed)
   std::string out_;    // output gathered while handling one batch of bytes

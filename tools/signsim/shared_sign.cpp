@@ -55,6 +55,10 @@ const std::vector<std::pair<const char*, int Counters::*>>& CounterFields() {
       {"badBcc", &Counters::badBcc},
       {"replies", &Counters::replies},
       {"oversized", &Counters::oversized},
+      {"filesReceived", &Counters::filesReceived},
+      {"fileBlocks", &Counters::fileBlocks},
+      {"filesDeleted", &Counters::filesDeleted},
+      {"fileRequests", &Counters::fileRequests},
   };
   return fields;
 }
@@ -121,9 +125,20 @@ std::vector<std::string> SharedSign::ReceivedFrames() const {
   return {frames_.begin(), frames_.end()};
 }
 
-Reply SharedSign::Execute(std::uint8_t cmd, std::uint8_t fnc, std::string_view data) {
+SessionId SharedSign::OpenSession() {
   std::lock_guard lock(mutex_);
-  Reply reply = sign_.Execute(cmd, fnc, data);
+  return ++lastSession_;
+}
+
+void SharedSign::CloseSession(SessionId session) {
+  std::lock_guard lock(mutex_);
+  if (sign_.EndSession(session)) DumpLocked();
+}
+
+Reply SharedSign::Execute(std::uint8_t cmd, std::uint8_t fnc, std::string_view data,
+                          SessionId session) {
+  std::lock_guard lock(mutex_);
+  Reply reply = sign_.Execute(cmd, fnc, data, session);
   if (reply.ok) {
     ++counters_.executed;
     DumpLocked();

@@ -39,8 +39,13 @@ class SharedSign {
   void RecordFrame(std::string frame);
   std::vector<std::string> ReceivedFrames() const;
 
-  // Runs a command; a success counts as executed and rewrites the state dump.
-  Reply Execute(std::uint8_t cmd, std::uint8_t fnc, std::string_view data);
+  // A connection's session begins and ends: what it was receiving is abandoned then.
+  SessionId OpenSession();
+  void CloseSession(SessionId session);
+
+  // Runs a command from `session`; a success counts as executed and rewrites the state
+  // dump.
+  Reply Execute(std::uint8_t cmd, std::uint8_t fnc, std::string_view data, SessionId session);
 
   void SetDialResult(std::string result);  // std::invalid_argument for an unknown result
   std::string DialResult() const;
@@ -61,6 +66,7 @@ class SharedSign {
   FaultSet faults_;
   std::deque<std::string> frames_;
   std::string dialResult_;
+  SessionId lastSession_ = 0;
 };
 
 }  // namespace signsim

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <stdexcept>
 
 #include "sign_commands.hpp"
@@ -24,6 +25,7 @@ const CommandTable& Commands() {
     CommandTable t;
     AddDiagCommands(t);
     AddTextCommands(t);
+    AddFileCommands(t);
     AddPlayCommands(t);
     AddDirCommands(t);
     AddDataCommands(t);
@@ -84,17 +86,24 @@ ClockFields SignClock::Now() const {
           (t.tm_wday + wdayShift_) % 7};
 }
 
-SignState::SignState(const Options& options, const Counters& live)
+SignState::SignState(const Options& options, Counters& live)
     : counters(live),
       node(options.node),
       applName(options.applName.substr(0, 16)),
-      serialNumber(options.serialNumber.substr(0, kNameLength)) {}
-
-Sign::Sign(const Options& options, const Counters& counters) : state_(options, counters) {
-  SeedFiles(state_.dir, options.files);
+      serialNumber(options.serialNumber.substr(0, kNameLength)) {
+  files.memory = options.memory;
+  files.store = options.store;
 }
 
-Reply Sign::Execute(std::uint8_t cmd, std::uint8_t fnc, std::string_view data) {
+Sign::Sign(const Options& options, Counters& counters) : state_(options, counters) {
+  if (!options.store.empty() && !std::filesystem::is_directory(options.store)) {
+    throw std::runtime_error("--store: '" + options.store + "' is not a directory");
+  }
+  SeedFiles(state_, options.files);
+}
+
+Reply Sign::Execute(std::uint8_t cmd, std::uint8_t fnc, std::string_view data, SessionId session) {
+  state_.caller = session;
   const CommandTable& table = Commands();
   const auto it = table.find({cmd, fnc});
   if (it == table.end()) {
@@ -115,12 +124,17 @@ Reply Sign::Execute(std::uint8_t cmd, std::uint8_t fnc, std::string_view data) {
   }
 }
 
+bool Sign::EndSession(SessionId session) {
+  return AbandonUpload(state_, session);
+}
+
 nlohmann::json Sign::State() const {
   nlohmann::json state = nlohmann::json::object();
   DiagJson(state_, state);
   TextJson(state_, state);
   PlayJson(state_, state);
   DirJson(state_, state);
+  FilesJson(state_, state);
   DataJson(state_, state);
   return state;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -71,11 +72,13 @@ Reply OneNumber(int& field, std::string_view data, Read read = &qordtcon::ByteRe
 }
 
 std::string HexBytes(std::string_view bytes);
+std::string Upper(std::string_view text);
 nlohmann::json TimeJson(const ClockFields& t);  // "YY-MM-DD HH:MM:SS"
 
 // Each group adds its commands to the table and its keys to the state dump.
 void AddDiagCommands(CommandTable& table);
 void AddTextCommands(CommandTable& table);
+void AddFileCommands(CommandTable& table);
 void AddPlayCommands(CommandTable& table);
 void AddDirCommands(CommandTable& table);
 void AddDataCommands(CommandTable& table);
@@ -83,6 +86,7 @@ void DiagJson(const SignState& sign, nlohmann::json& out);
 void TextJson(const SignState& sign, nlohmann::json& out);
 void PlayJson(const SignState& sign, nlohmann::json& out);
 void DirJson(const SignState& sign, nlohmann::json& out);
+void FilesJson(const SignState& sign, nlohmann::json& out);
 void DataJson(const SignState& sign, nlohmann::json& out);
 
 // The answers that gather state from every group (sign_records.cpp).
@@ -90,6 +94,19 @@ std::string SignTypeRecord(const SignState& sign);
 std::string StatsRecord(const SignState& sign);
 
 // Puts the files at `paths` into the directory (sign_dir.cpp).
-void SeedFiles(DirState& dir, const std::vector<std::string>& paths);
+void SeedFiles(SignState& sign, const std::vector<std::string>& paths);
+
+// The file store (sign_files.cpp). Bytes left for a file named `name` on `session`: the
+// memory less the files stored and those announced on other sessions (all of them
+// without a session), a file of the same name left out, as the new one takes its place.
+std::int64_t FreeMemory(const SignState& sign, std::string_view name,
+                        std::optional<SessionId> session);
+// Stores `file` in the directory, in the place of one of the same name.
+void StoreFile(DirState& dir, DirState::File file);
+// Drops the file `session` was receiving, with its partial copy in the store; false when
+// there was none.
+bool AbandonUpload(SignState& sign, SessionId session);
+// Removes a stored file's copy from the store; false when it is there and stays.
+bool RemoveFromStore(const SignState& sign, const DirState::File& file);
 
 }  // namespace signsim

@@ -5,11 +5,14 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <stdexcept>
 
 #include <qordtcon/payloads/fields.hpp>
 
+#include "sha256.hpp"
 #include "sign_commands.hpp"
 
 namespace signsim {
@@ -23,13 +26,6 @@ namespace {
 constexpr std::size_t kRecordLength = 30;
 constexpr std::size_t kNameField = 13;
 constexpr int kStored = 1;  // stat of an entry that holds a file
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 bool ShortNameChar(char c) {
   const auto u = static_cast<unsigned char>(c);
@@ -58,15 +54,10 @@ std::string ShortPart(std::string_view part, std::size_t room) {
   return out;
 }
 
-bool Stored(const DirState& dir, std::string_view name) {
-  return std::any_of(dir.files.begin(), dir.files.end(),
-                     [&](const File& f) { return f.name == name; });
-}
-
 // The 8.3 alias of a file's base name: a name that fits stays as it is, upper-cased;
 // another becomes six characters, "~N" and up to three of its extension, N the first
 // number no stored file uses.
-std::string ShortName(std::string_view name, const DirState& dir) {
+std::string ShortName(std::string_view name, DirState& dir) {
   if (FitsShortName(name)) return Upper(name);
   const auto dot = name.rfind('.');
   const bool hasExt = dot != std::string_view::npos && dot != 0;
@@ -75,7 +66,7 @@ std::string ShortName(std::string_view name, const DirState& dir) {
   for (int n = 1;; ++n) {
     const std::string tail = "~" + std::to_string(n);
     std::string alias = base.substr(0, 8 - tail.size()) + tail + (ext.empty() ? "" : "." + ext);
-    if (!Stored(dir, alias)) return alias;
+    if (dir.Find(alias) == nullptr) return alias;
   }
 }
 
@@ -100,7 +91,7 @@ std::string Record(const File* f) {
   if (f == nullptr) return std::string(kRecordLength, '\0');
   ByteWriter w;
   w.Byte(kStored).Byte(0).Word(0).Word(0);  // stat, page, lp, offset
-  w.Padded(f->name, kNameField).Long(f->size);
+  w.Padded(f->name, kNameField).Long(f->Size());
   w.Byte(f->time.hour).Byte(f->time.min).Byte(f->time.sec);
   w.Byte(f->time.mon).Byte(f->time.mday).Byte(f->time.year).Byte(0);  // month before day
   return std::move(w).str();
@@ -115,25 +106,43 @@ Reply ReadEntry(SignState& s, std::string_view data, bool first) {
   return Reply::Ok(Record(index < dir.files.size() ? &dir.files[index] : nullptr));
 }
 
+// Clearing the directory also clears the store's copies, as far as they go: the sign
+// holds no file afterwards either way.
 Reply Clear(SignState& s, std::string_view data) {
   End(ByteReader(data));
+  for (const File& f : s.dir.files)
+    RemoveFromStore(s, f);
   s.dir.files.clear();
   s.dir.cursor = 0;
+  s.files.shown.reset();
   return Reply::Ok();
 }
 
 // Names on the sign are upper case; the host may ask in either case.
 Reply ReadFile(SignState& s, std::string_view data) {
-  const std::string name = Upper(qordtcon::TrimAtNul(data));
-  const auto it = std::find_if(s.dir.files.begin(), s.dir.files.end(),
-                               [&](const File& f) { return f.name == name; });
-  if (it == s.dir.files.end()) return Reply::Error(kFileNotFound);
-  return Reply::Ok(Record(&*it));
+  const File* f = s.dir.Find(Upper(qordtcon::TrimAtNul(data)));
+  if (f == nullptr) return Reply::Error(kFileNotFound);
+  return Reply::Ok(Record(f));
 }
 
 }  // namespace
 
-void SeedFiles(DirState& dir, const std::vector<std::string>& paths) {
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+DirState::File* DirState::Find(std::string_view name) {
+  const auto it =
+      std::find_if(files.begin(), files.end(), [&](const File& f) { return f.name == name; });
+  return it == files.end() ? nullptr : &*it;
+}
+
+// A file given at start is held as a received one is: its bytes count against the
+// sign's memory and can be fetched back.
+void SeedFiles(SignState& s, const std::vector<std::string>& paths) {
   namespace fs = std::filesystem;
   for (const std::string& path : paths) {
     std::error_code ec;
@@ -141,13 +150,24 @@ void SeedFiles(DirState& dir, const std::vector<std::string>& paths) {
     const fs::file_time_type modified = ec ? fs::file_time_type() : fs::last_write_time(path, ec);
     if (ec) throw std::runtime_error("--file: cannot read '" + path + "': " + ec.message());
     File f;
-    f.name = ShortName(fs::path(path).filename().string(), dir);
-    f.size = static_cast<std::int32_t>(
-        std::min<std::uintmax_t>(size, std::numeric_limits<std::int32_t>::max()));
+    f.name = ShortName(fs::path(path).filename().string(), s.dir);
+    const std::int64_t free = FreeMemory(s, f.name, std::nullopt);
+    if (size > static_cast<std::uintmax_t>(
+                   std::min<std::int64_t>(free, std::numeric_limits<std::int32_t>::max()))) {
+      throw std::runtime_error("--file: '" + path + "' (" + std::to_string(size) +
+                               " bytes) does not fit into the sign's memory (" +
+                               std::to_string(free) + " bytes free)");
+    }
+    std::ifstream in(path, std::ios::binary);
+    f.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad() || f.bytes.size() != size) {
+      throw std::runtime_error("--file: cannot read '" + path + "'");
+    }
+    f.announced = f.Size();
     f.time = LocalTime(modified);
+    f.sha256 = Sha256Hex(f.bytes);
     // A later file of the same name takes the place of the earlier one.
-    std::erase_if(dir.files, [&](const File& old) { return old.name == f.name; });
-    dir.files.push_back(std::move(f));
+    StoreFile(s.dir, std::move(f));
   }
 }
 
@@ -164,8 +184,14 @@ void AddDirCommands(CommandTable& t) {
 
 void DirJson(const SignState& s, nlohmann::json& out) {
   nlohmann::json files = nlohmann::json::array();
-  for (const File& f : s.dir.files)
-    files.push_back({{"name", f.name}, {"size", f.size}, {"modified", TimeJson(f.time)}});
+  for (const File& f : s.dir.files) {
+    files.push_back({{"name", f.name},
+                     {"size", f.Size()},
+                     {"modified", TimeJson(f.time)},
+                     {"sha256", f.sha256},
+                     {"announcedSize", f.announced},
+                     {"short", f.Size() < f.announced}});
+  }
   out["directory"] = std::move(files);
 }
 

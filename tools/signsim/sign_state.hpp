@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -21,7 +22,18 @@ inline constexpr std::uint8_t kCommandNotSupported = 0;
 inline constexpr std::uint8_t kFunctionNotSupported = 1;
 inline constexpr std::uint8_t kDataFormatError = 2;
 inline constexpr std::uint8_t kMemoryFull = 3;
+// The file store's codes.
+inline constexpr std::uint8_t kNoTransfer = 0xF0;
+inline constexpr std::uint8_t kCannotOpenFile = 0xF1;
+inline constexpr std::uint8_t kCannotWriteFile = 0xF2;
+inline constexpr std::uint8_t kCannotCloseFile = 0xF3;
+inline constexpr std::uint8_t kBlockOutOfSequence = 0xF6;
+inline constexpr std::uint8_t kFileTooLarge = 0xF7;
+inline constexpr std::uint8_t kFileTypeNotSupported = 0xF8;
 inline constexpr std::uint8_t kFileNotFound = 0xF9;
+
+// The connection a command came in on: a file arrives over one session, block by block.
+using SessionId = std::uint64_t;
 
 // A command's outcome: success with the data a read returns, or an error code.
 struct Reply {
@@ -150,15 +162,40 @@ struct PlayState {
   std::string description = std::string(256, '\0');
 };
 
-// CMD 8: the files the sign holds.
+// CMD 8: the files the sign holds, with their bytes.
 struct DirState {
   struct File {
-    std::string name;  // 8.3, upper case
-    std::int32_t size = 0;
-    ClockFields time;  // wday unused
+    std::string name;  // upper case
+    std::string bytes;
+    std::int64_t announced = 0;  // the first record's size; above the bytes' for a short file
+    ClockFields time;            // wday unused
+    std::string sha256;          // of the bytes, in hex
+    bool inStore = false;        // written to the --store directory
+
+    std::int32_t Size() const { return static_cast<std::int32_t>(bytes.size()); }
   };
   std::vector<File> files;
   std::size_t cursor = 0;  // next entry that FNC 1 reads
+
+  File* Find(std::string_view name);
+};
+
+// CMD 2: the files on their way in, the graphic shown, and room for files.
+struct FileState {
+  // A file arriving on one session: its name, time, announced size and the bytes so far.
+  struct Upload {
+    DirState::File file;
+    int nextBlock = 2;
+  };
+  struct Shown {
+    std::string name;
+    int left = 0, top = 0, right = 0, bot = 0;
+  };
+
+  std::map<SessionId, Upload> uploads;
+  std::optional<Shown> shown;
+  std::int64_t memory = 0;  // bytes for stored files and those announced on their way
+  std::string store;        // a directory that holds a copy of every received file, or ""
 };
 
 // CMD 9, 10 and 11: live data.
@@ -189,9 +226,9 @@ struct DataState {
 
 // Everything the sign knows, as its command handlers see it.
 struct SignState {
-  SignState(const Options& options, const Counters& live);
+  SignState(const Options& options, Counters& live);
 
-  const Counters& counters;  // live; the statistics show them less config.rxtxBase
+  Counters& counters;  // live; the statistics show them less config.rxtxBase
   std::uint8_t node;
   std::string applName;
   std::string serialNumber;
@@ -202,7 +239,9 @@ struct SignState {
   TextState text;
   PlayState play;
   DirState dir;
+  FileState files;
   DataState data;
+  SessionId caller = 0;  // the session whose command runs
 };
 
 }  // namespace signsim

@@ -37,6 +37,7 @@ Reply ClearSign(SignState& s, std::string_view data) {
   End(ByteReader(data));
   s.text.text.reset();
   s.text.scroll.reset();
+  s.files.shown.reset();
   return Reply::Ok();
 }
 

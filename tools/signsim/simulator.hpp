@@ -48,28 +48,34 @@ struct Options {
   std::string serialNumber = "SIM000001";
   // Files the directory holds at start: each one's 8.3 name, size and modification time.
   std::vector<std::string> files;
+  std::int64_t memory = 16 << 20;  // room for files, those above included
+  std::string store;  // "" = files live in memory only; else also written into this directory
   std::chrono::milliseconds guardTime{1000};  // modem escape guard time around "+++"
 };
 
 struct Counters {
-  int frames = 0;       // frames addressed to this sign or to all signs
-  int acks = 0;         // DLE ACK sent for a frame
-  int naks = 0;         // DLE NAK sent for a frame (bad BCC or the nak fault)
-  int inquiries = 0;    // DLE ENQ for this sign
-  int executed = 0;     // commands carried out
-  int repeats = 0;      // repeated transaction numbers answered again
-  int broadcasts = 0;   // frames for all signs
-  int otherNode = 0;    // frames for other signs, ignored
-  int hostAcks = 0;     // DLE ACK from the host
-  int hostNaks = 0;     // DLE NAK from the host
-  int connections = 0;  // TCP accepts and pty opens by the host
-  int dials = 0;        // modem dial commands
-  int connects = 0;     // modem dials answered CONNECT
-  int hangups = 0;      // modem calls ended (ATH, host closed the port, carrier dropped)
-  int disconnects = 0;  // host connections that ended
-  int badBcc = 0;       // frames whose block check was wrong
-  int replies = 0;      // reply frames sent
-  int oversized = 0;    // frames dropped for exceeding the frame bound
+  int frames = 0;         // frames addressed to this sign or to all signs
+  int acks = 0;           // DLE ACK sent for a frame
+  int naks = 0;           // DLE NAK sent for a frame (bad BCC or the nak fault)
+  int inquiries = 0;      // DLE ENQ for this sign
+  int executed = 0;       // commands carried out
+  int repeats = 0;        // repeated transaction numbers answered again
+  int broadcasts = 0;     // frames for all signs
+  int otherNode = 0;      // frames for other signs, ignored
+  int hostAcks = 0;       // DLE ACK from the host
+  int hostNaks = 0;       // DLE NAK from the host
+  int connections = 0;    // TCP accepts and pty opens by the host
+  int dials = 0;          // modem dial commands
+  int connects = 0;       // modem dials answered CONNECT
+  int hangups = 0;        // modem calls ended (ATH, host closed the port, carrier dropped)
+  int disconnects = 0;    // host connections that ended
+  int badBcc = 0;         // frames whose block check was wrong
+  int replies = 0;        // reply frames sent
+  int oversized = 0;      // frames dropped for exceeding the frame bound
+  int filesReceived = 0;  // files stored by their last block
+  int fileBlocks = 0;     // data blocks taken, the last ones included
+  int filesDeleted = 0;   // files deleted by the host
+  int fileRequests = 0;   // blocks of stored files sent to the host
   std::map<FaultKind, int> faults;  // applications per fault kind
 };
 
