@@ -258,6 +258,8 @@ bool classrGraphicTransRoutines::SendFile(const std::string& sFileName,
           Confirmed(kBlockFnc, blocks.GetStringFromDataEx(i + 1), IsCommandForFileAcceptable);
       chunk = Read(f->in, FileBlockSize);
       blocks.DataEx(i + 1, {});
+      // Told to stop, the transfer still closes the file with the block next in turn.
+      if (vars.Cancel) break;
       if (!ok) return false;
       if (link.Abort) break;
       continue;
@@ -267,8 +269,9 @@ bool classrGraphicTransRoutines::SendFile(const std::string& sFileName,
         CreatePacket(kFileCmd, kBlockFnc, kFileNumber,
                      blocks.GetStringFromData(static_cast<std::int16_t>(i + 1)), 0, noReply);
     if (i > 1 && !noReply) {
-      if (!ConfirmInFlight(inFlightFrame, i)) return false;
+      const bool confirmed = ConfirmInFlight(inFlightFrame, i);
       if (vars.Cancel) break;
+      if (!confirmed) return false;
     }
     inFlightFrame = frame;
     link.TransmitOutStr(frame);
@@ -278,7 +281,9 @@ bool classrGraphicTransRoutines::SendFile(const std::string& sFileName,
   }
   if (inFlight && n > 1 && !vars.Cancel && !inFlightFrame.empty()) {
     std::string ack = link.GetAck();
-    if (!IsAckReply(ack) || !IsCommandForFileAcceptable(link.GetPacket(ack))) return false;
+    if (!IsAckReply(ack) || !IsCommandForFileAcceptable(link.GetPacket(ack))) {
+      if (!vars.Cancel) return false;
+    }
   }
   return SendLastBlock(*f, blocks, chunk, sent);
 }
@@ -300,6 +305,12 @@ bool classrGraphicTransRoutines::ConfirmInFlight(const std::string& frame, std::
     link.Pump();
     const std::string ack = link.GetAck();
     confirmed = IsAckReply(ack) && IsCommandForFileAcceptable(link.GetPacket(ack));
+  }
+  if (!confirmed && link.ErrorMessage.empty()) {
+    // As the engine says it of a command that got no answer.
+    link.ErrorMessage = "Timed Out 4 time(s) for " +
+                        DecimalText(link.MessageResponseTime / 1000.0) +
+                        " sec. for CMD:[2] FNC:[0]";
   }
   return confirmed;
 }

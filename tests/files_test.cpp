@@ -1,0 +1,201 @@
+// Files through the whole control against the emulated sign: sent, fetched back and
+// compared on every channel, the progress events, faults and aborts in the middle of a
+// transfer, and the buffered burst.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <thread>
+
+#include "display_rig.hpp"
+#include "outcome.hpp"
+
+using namespace qordtcon;
+using namespace std::chrono_literals;
+using signsim::FaultKind;
+using signsim::kAlways;
+
+namespace {
+
+// A file of `size` bytes that differ from block to block, in the rig's directory.
+std::string MakeFile(DisplayRig& rig, const std::string& name, std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i)
+    bytes[i] = static_cast<char>((i * 7 + i / 1000) & 0xFF);
+  rig.dir.Write(name, bytes);
+  return (rig.dir.path() / name).string();
+}
+
+std::string Contents(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The sign's directory entry of `name` as "size" or "size short", or "absent".
+std::string OnSign(const DisplayRig& rig, const std::string& name) {
+  const nlohmann::json state = rig.sim->State();
+  for (const auto& f : state["directory"]) {
+    if (f["name"] == name) return Show(f["size"].get<int>()) + (f["short"] ? " short" : "");
+  }
+  return "absent";
+}
+
+class FileTransfer : public testing::TestWithParam<Channel> {};
+
+TEST_P(FileTransfer, SentFetchedAndCompared) {
+  DisplayRig rig;
+  ASSERT_TRUE(rig.Open(1, GetParam())) << rig.control->LastErrorMessage();
+  for (const std::size_t size : {0, 1, 999, 1000, 1001, 16000, 16001, 1 << 20}) {
+    for (const bool async : {false, true}) {
+      SCOPED_TRACE(Show(size, async));
+      const std::string file = MakeFile(rig, "f" + std::to_string(size) + ".bin", size);
+      ASSERT_TRUE(rig.control->TransferFileToDisplay(file, std::nullopt, async))
+          << rig.control->LastErrorMessage();
+      const std::string back = (rig.dir.path() / "back.bin").string();
+      ASSERT_TRUE(rig.control->GetFileFromSignByFileName("F" + std::to_string(size) + ".BIN", back))
+          << rig.control->LastErrorMessage();
+      EXPECT_EQ(Contents(back), Contents(file));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Channels, FileTransfer,
+                         testing::Values(Channel::kTcp, Channel::kPty, Channel::kModem),
+                         [](const auto& info) { return std::string(Name(info.param)); });
+
+// What the host sees of a 2500-byte file in 1000-byte blocks, and the sign name rules.
+TEST(FileTransfer, EventsNamesAndAMissingFile) {
+  DisplayRig rig;
+  ASSERT_TRUE(rig.Open());
+  rig.events.clear();
+  std::vector<std::string> progress;
+  rig.control->OnFileTransferStatus = [&](std::int32_t b, std::int32_t n, std::int32_t s,
+                                          std::int32_t t) { progress.push_back(Show(b, n, s, t)); };
+  const std::string file = MakeFile(rig, "a long file name.data", 2500);
+  ASSERT_TRUE(rig.control->TransferFileToDisplay(file, DateTime{2026, 12, 4, 13, 5, 9}));
+  EXPECT_EQ(progress,
+            (std::vector<std::string>{"1 3 1000 2500", "2 3 2000 2500", "3 3 2500 2500"}));
+  EXPECT_EQ(rig.events.front(), "status Creating File " + file);
+  EXPECT_EQ(OnSign(rig, "ALONGF~1.DAT"), "2500");
+  EXPECT_EQ(rig.sim->State()["directory"].back()["modified"], "26-12-04 13:05:09");
+  ASSERT_TRUE(rig.control->TransferFileToDisplay(file, std::nullopt, true, "abcdefghijklmnop"));
+  EXPECT_EQ(OnSign(rig, "ABCDEFGHIJKL"), "2500");
+  const std::size_t frames = rig.sim->ReceivedFrames().size();
+  EXPECT_FALSE(rig.control->TransferFileToDisplay(file + ".missing"));
+  EXPECT_EQ(rig.control->AddFileToBuffer(file + ".missing"), "");
+  EXPECT_EQ(rig.sim->ReceivedFrames().size(), frames) << "nothing sent for a missing file";
+}
+
+// A fault in the middle of a 2500-byte file: the result, the text and the messages, and
+// never a file on the sign that claims to be whole but differs.
+TEST(FileTransfer, FaultsInTheMiddle) {
+  struct Row {
+    const char* name;
+    std::string fault;
+    bool async;
+    bool result;
+    std::string message;
+    std::vector<std::string> retries;
+    std::string onSign;
+  };
+  const std::vector<std::string> threeRetries = {"message Retrying Packet # 2 - 1 time(s)",
+                                                 "message Retrying Packet # 2 - 2 time(s)",
+                                                 "message Retrying Packet # 2 - 3 time(s)"};
+  // clang-format off
+  const std::vector<Row> rows = {
+      {"refused", "nak@2/0:always", false, false, "Display has sent NAK for CMD:[2] FNC:[0]", {}, "absent"},
+      {"out of sequence", "error=0xF6@2/0", false, false, "Display Reported Error [F1]- [F6]-Block # out of sequence for last CMD:[2] FNC:[0]", {}, "absent"},
+      {"silent once", "silent@2/0", false, true, "", {}, "2500"},
+      {"one in flight, silent", "silent@2/0:always", true, false, "Timed Out 4 time(s) for 0.4 sec. for CMD:[2] FNC:[0]", threeRetries, "absent"},
+      {"one in flight, lost once", "drop-ack@2/0", true, true, "", {"message Retrying Packet # 2 - 1 time(s)"}, "2500"},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    DisplayRig rig;
+    ASSERT_TRUE(rig.Open());
+    const std::string file = MakeFile(rig, "f.bin", 2500);
+    // The first record goes through; the fault waits for the blocks.
+    rig.control->OnFileTransferStatus = [&](std::int32_t block, auto...) {
+      if (block == 1) rig.sim->AddFault(signsim::ParseFault(row.fault));
+    };
+    rig.events.clear();
+    EXPECT_EQ(rig.control->TransferFileToDisplay(file, std::nullopt, row.async), row.result);
+    EXPECT_EQ(rig.control->LastErrorMessage(), row.message);
+    std::vector<std::string> retries;
+    for (const auto& e : rig.events)
+      if (e.rfind("message Retrying Packet", 0) == 0) retries.push_back(e);
+    EXPECT_EQ(retries, row.retries);
+    rig.sim->ClearFaults();
+    EXPECT_EQ(OnSign(rig, "F.BIN"), row.onSign);
+  }
+}
+
+// An abort from another thread or from the message pump ends the transfer at its next
+// wait; the block next in turn closes the file, which ends short on the sign.
+TEST(FileTransfer, UserAbortEndsTheFileShort) {
+  for (const bool fromPump : {false, true}) {
+    for (const bool async : {false, true}) {
+      SCOPED_TRACE(Show(fromPump, async));
+      DisplayRig rig({}, {{"MessageResponseTime", "20000"}});
+      ASSERT_TRUE(rig.Open());
+      const std::string file = MakeFile(rig, "big.bin", 200000);
+      std::atomic<Clock::rep> abortedAt{0};
+      const auto abort = [&] {
+        abortedAt = Clock::now().time_since_epoch().count();
+        rig.control->UserAbort();
+      };
+      std::future<void> thread;
+      rig.control->OnFileTransferStatus = [&](std::int32_t block, std::int32_t, std::int32_t,
+                                              std::int32_t) {
+        if (block != 50 || abortedAt != 0) return;
+        if (fromPump) {
+          rig.control->MessagePump = [&] {
+            if (abortedAt == 0) abort();
+          };
+        } else {
+          thread = std::async(std::launch::async, abort);
+        }
+      };
+      EXPECT_FALSE(rig.control->TransferFileToDisplay(file, std::nullopt, async));
+      const auto returned = Clock::now();
+      if (thread.valid()) thread.get();
+      EXPECT_LT(returned - Clock::time_point(Clock::duration(abortedAt.load())), 300ms);
+      EXPECT_EQ(rig.control->LastErrorMessage(), "User Canceled");
+      EXPECT_TRUE(rig.sim->WaitFor([](const auto& c) { return c.filesReceived == 1; }, 5s));
+      const std::string stored = OnSign(rig, "BIG.BIN");
+      EXPECT_TRUE(stored.ends_with(" short")) << stored;
+    }
+  }
+}
+
+// Small files in one burst, matched by transaction number; a missed answer moves the read
+// time-out a quarter of the way to the longest wait.
+TEST(FileTransfer, BufferedBurst) {
+  DisplayRig rig({}, {{"ResponseLongestWait", "1200"}});
+  ASSERT_TRUE(rig.Open());
+  const std::string a = MakeFile(rig, "a.txt", 10), b = MakeFile(rig, "b.txt", 2500);
+  EXPECT_FALSE(rig.control->TransferBufferedFile({}, 0)) << "an empty buffer";
+  const std::string frames = rig.control->AddFileToBuffer(a) + rig.control->AddFileToBuffer(b);
+  EXPECT_EQ(rig.control->BufferSize(), static_cast<int>(frames.size()) + 2 * 5);
+  EXPECT_TRUE(rig.control->TransferBufferedFile({}, 0)) << rig.control->LastErrorMessage();
+  EXPECT_EQ(rig.control->BufferSize(), 0);
+  EXPECT_EQ(OnSign(rig, "A.TXT") + ", " + OnSign(rig, "B.TXT"), "10, 1000 short");
+  // The sign never answers the burst: three attempts, each moving the time-out twice.
+  rig.control->AddFileToBuffer(a);
+  rig.sim->AddFault({FaultKind::Silent, 0, kAlways});
+  rig.control->RetryCount(1);
+  EXPECT_FALSE(rig.control->TransferBufferedFile({}, 0));
+  EXPECT_EQ(rig.control->LastErrorMessage(), "Timed out waiting for ACK");
+  // 400, 600, 750, 862 (862.5 to even), 946, 1010, 1058
+  EXPECT_EQ(rig.control->TransmitTimeOut(), 1058);
+  EXPECT_EQ(rig.control->BufferSize(), 0) << "dropped after the third attempt";
+  rig.events.clear();
+  EXPECT_EQ(rig.control->CreateBufferedFile(a), "");
+  EXPECT_EQ(rig.events,
+            (std::vector<std::string>{"status CreateBufferedFile() function is deprecated, use "
+                                      "AddFileToBuffer() instead"}));
+}
+
+}  // namespace
