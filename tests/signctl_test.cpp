@@ -118,6 +118,7 @@ TEST(Signctl, AgainstAnEmulatedSign) {
   sim.Start();
   const std::string sign = "--connect tcp://127.0.0.1:" + std::to_string(sim.TcpPort()) + " ";
   const std::string log = (dir.path() / "signctl.log").string();
+  dir.Write("logo.bmp", std::string(2500, 'L'));
   const std::string refusal =
       "Display Reported Error [F1]- [3]-Error Writing to Memory or Memory Full for last CMD:[1] "
       "FNC:[0]";
@@ -157,6 +158,16 @@ TEST(Signctl, AgainstAnEmulatedSign) {
          EXPECT_TRUE(std::regex_match(stats["cur_datetime"].get<std::string>(),
                                       std::regex("([0-9A-F]{2} ){5}[0-9A-F]{2}")));
        }},
+      // A file sent, fetched back and compared; a missing one is refused before the call.
+      {"send-file " + (dir.path() / "logo.bmp").string() + " --verify", 0,
+       "verified: true\nbytes: 2500\n", "",
+       [](const nlohmann::json& state, const SignctlRun&) {
+         EXPECT_EQ(state["directory"][0]["size"], 2500);
+       }},
+      {"send-file " + (dir.path() / "none.bmp").string(), 2, "",
+       "signctl: no file " + (dir.path() / "none.bmp").string() +
+           " on this computer: give the path of a file to send\n",
+       nullptr},
       // Every frame refused from here on: the open still succeeds, the command does not.
       {"--json set-display-text-message --row 1 --msg X", 1,
        "{\"ok\":false,\"error\":\"" + refusal + "\"}\n", "signctl: " + refusal + "\n",
