@@ -44,7 +44,9 @@ std::string OnSign(const DisplayRig& rig, const std::string& name) {
 class FileTransfer : public testing::TestWithParam<Channel> {};
 
 TEST_P(FileTransfer, SentFetchedAndCompared) {
-  DisplayRig rig;
+  // Storing a whole megabyte may take the sign longer than the rig's short answer time; a
+  // resend would then be answered twice and the spare answer taken for the next command's.
+  DisplayRig rig({}, {{"MessageResponseTime", "3000"}});
   ASSERT_TRUE(rig.Open(1, GetParam())) << rig.control->LastErrorMessage();
   for (const std::size_t size : {0, 1, 999, 1000, 1001, 16000, 16001, 1 << 20}) {
     for (const bool async : {false, true}) {
@@ -81,10 +83,22 @@ TEST(FileTransfer, EventsNamesAndAMissingFile) {
   EXPECT_EQ(rig.sim->State()["directory"].back()["modified"], "26-12-04 13:05:09");
   ASSERT_TRUE(rig.control->TransferFileToDisplay(file, std::nullopt, true, "abcdefghijklmnop"));
   EXPECT_EQ(OnSign(rig, "ABCDEFGHIJKL"), "2500");
+  // A file the host cut itself: entries 2..TotalBlocks, then entry 0.
+  classGRAPHIC_REC_1stBLK record{1, "host.bin", 5, 1, 2, 3, 4, 5, 26};
+  classGRAPHIC_REC_FLWBLK blocks;
+  blocks.TotalBlocks(2);
+  blocks.Data(2, "abc");
+  blocks.Data(0, "de");
+  EXPECT_TRUE(rig.control->TransferGraphicFileToDisplay(record, blocks));
+  EXPECT_EQ(OnSign(rig, "HOST.BIN"), "5");
   const std::size_t frames = rig.sim->ReceivedFrames().size();
   EXPECT_FALSE(rig.control->TransferFileToDisplay(file + ".missing"));
   EXPECT_EQ(rig.control->AddFileToBuffer(file + ".missing"), "");
   EXPECT_EQ(rig.sim->ReceivedFrames().size(), frames) << "nothing sent for a missing file";
+  const std::string back = (rig.dir.path() / "back.bin").string();
+  EXPECT_FALSE(rig.control->GetFileFromSignByFileName("NOSUCH.BIN", back));
+  EXPECT_EQ(rig.control->LastErrorMessage(),
+            "Display Reported Error [F1]- [F9]-File Not Found for last CMD:[8] FNC:[3]");
 }
 
 // A fault in the middle of a 2500-byte file: the result, the text and the messages, and

@@ -355,7 +355,16 @@ bool classrGraphicTransRoutines::GetFileFromSign(const std::string& sSignFileNam
   const bool found = TransmitPacket(8, 3, 41, sSignFileName, reply, noReply);
   classDIR_FILE entry;
   entry.GetDataFromString(ReplyPayload(reply));
-  if (!found || entry.CMDFailed) return false;  // the engine's text says why
+  std::string& error = m_TransmitionRoutines.Link().ErrorMessage;
+  if (!found) return false;  // the engine's text says why
+  if (entry.CMDFailed) {
+    // The sign's error report has its text already; an answer that is no entry has none.
+    if (error.empty()) {
+      error = "Bad Directory Entry for CMD:[8] FNC:[3] - the answer for " + sSignFileName +
+              " was not a directory entry; try again";
+    }
+    return false;
+  }
   const std::int64_t size = entry.size;
   const std::int64_t blocks = size > 0 ? (size - 1) / kFetchBlock + 1 : 0;
   std::ofstream out(destination, std::ios::binary | std::ios::trunc);
@@ -363,7 +372,6 @@ bool classrGraphicTransRoutines::GetFileFromSign(const std::string& sSignFileNam
     throw std::runtime_error("Path not found: cannot write " + destination + ": " +
                              std::strerror(errno));
   }
-  std::string& error = m_TransmitionRoutines.Link().ErrorMessage;
   for (std::int64_t b = 1; b <= blocks; ++b) {
     classGRAPHIC_GET_REQ request;
     request.FileName = sSignFileName;
