@@ -3,22 +3,18 @@
 // run), and the CPU a control uses while it waits for a sign that stays silent.
 //
 //   build/bench/transaction_bench [transactions]
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <qordtcon/qordtcon.hpp>
 
+#include "loopback.hpp"
 #include "signsim/simulator.hpp"
 
 using namespace qordtcon;
@@ -38,91 +34,6 @@ double CpuSeconds() {
          (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-// A loopback peer that answers every `request` bytes with `answer` bytes at once.
-class PingPong {
- public:
-  PingPong(std::size_t request, std::string answer) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    bind(listener_, reinterpret_cast<sockaddr*>(&addr), len);
-    listen(listener_, 1);
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-    server_ = std::thread([this, request, answer] {
-      const int fd = accept(listener_, nullptr, nullptr);
-      int one = 1;
-      setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-      std::vector<char> buf(request);
-      for (;;) {
-        std::size_t got = 0;
-        while (got < request) {
-          const ssize_t n = read(fd, buf.data() + got, request - got);
-          if (n <= 0) return close(fd), void();
-          got += static_cast<std::size_t>(n);
-        }
-        if (write(fd, answer.data(), answer.size()) < 0) return close(fd), void();
-      }
-    });
-    client_ = socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    connect(client_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  }
-  ~PingPong() {
-    close(client_);
-    server_.join();
-    close(listener_);
-  }
-  // One round trip: the request out, the whole answer back.
-  double RoundTrip(const std::string& request, std::size_t answer) {
-    const auto start = steady_clock::now();
-    if (write(client_, request.data(), request.size()) < 0) return 0;
-    std::vector<char> buf(answer);
-    std::size_t got = 0;
-    while (got < answer) {
-      const ssize_t n = read(client_, buf.data() + got, answer - got);
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    return duration<double, std::milli>(steady_clock::now() - start).count();
-  }
-
- private:
-  int listener_ = -1, client_ = -1;
-  std::uint16_t port_ = 0;
-  std::thread server_;
-};
-
-struct Control {
-  classrTransVars vars;
-  std::unique_ptr<classrOutPutRoutines> link;
-  std::unique_ptr<classrTransRoutines> engine;
-  Control() {
-    vars.SerialPort = MakeSerialPort();
-    vars.NetSocket = std::make_shared<TcpSocket>();
-    link = std::make_unique<classrOutPutRoutines>(vars);
-    engine = std::make_unique<classrTransRoutines>(vars, *link);
-  }
-  bool Open(std::uint16_t port) {
-    classCONNECTION_METHOD cm;
-    cm.HowToConnect = NetworkConnect;
-    cm.IPAddress = "127.0.0.1";
-    cm.CommPort = std::to_string(port);
-    cm.dispID = 1;
-    return link->OpenConnection(cm);
-  }
-  bool Transact(std::int32_t cmd, std::uint8_t fnc, std::string* reply = nullptr) {
-    std::string response;
-    bool noReply = false;
-    const bool ok = engine->TransmitPacket(cmd, fnc, 0, "", response, noReply);
-    if (reply) *reply = response;
-    return ok;
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,7 +49,7 @@ int main(int argc, char** argv) {
   signsim::Simulator sim(options);
   sim.Start();
 
-  Control control;
+  EngineOnTcp control;
   if (!control.Open(sim.TcpPort())) {
     std::fprintf(stderr, "cannot open: %s\n", control.link->ErrorMessage.c_str());
     return 1;

@@ -165,7 +165,6 @@ void SeedFiles(SignState& s, const std::vector<std::string>& paths) {
     }
     f.announced = f.Size();
     f.time = LocalTime(modified);
-    f.sha256 = Sha256Hex(f.bytes);
     // A later file of the same name takes the place of the earlier one.
     StoreFile(s.dir, std::move(f));
   }
@@ -185,6 +184,7 @@ void AddDirCommands(CommandTable& t) {
 void DirJson(const SignState& s, nlohmann::json& out) {
   nlohmann::json files = nlohmann::json::array();
   for (const File& f : s.dir.files) {
+    if (f.sha256.empty()) f.sha256 = Sha256Hex(f.bytes);
     files.push_back({{"name", f.name},
                      {"size", f.Size()},
                      {"modified", TimeJson(f.time)},

@@ -12,7 +12,6 @@
 
 #include <qordtcon/payloads/fields.hpp>
 
-#include "sha256.hpp"
 #include "sign_commands.hpp"
 
 namespace signsim {
@@ -142,7 +141,6 @@ Reply DataBlock(SignState& s, Upload& u, int block, ByteReader& r) {
   if (block != kLastBlock) return Reply::Ok();
   File f = std::move(u.file);
   s.files.uploads.erase(s.caller);
-  f.sha256 = Sha256Hex(f.bytes);
   f.inStore = !s.files.store.empty();
   StoreFile(s.dir, std::move(f));
   ++s.counters.filesReceived;

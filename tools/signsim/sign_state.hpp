@@ -169,8 +169,9 @@ struct DirState {
     std::string bytes;
     std::int64_t announced = 0;  // the first record's size; above the bytes' for a short file
     ClockFields time;            // wday unused
-    std::string sha256;          // of the bytes, in hex
-    bool inStore = false;        // written to the --store directory
+    // Of the bytes, in hex; worked out when the state is dumped, not while a host waits.
+    mutable std::string sha256;
+    bool inStore = false;  // written to the --store directory
 
     std::int32_t Size() const { return static_cast<std::int32_t>(bytes.size()); }
   };

@@ -34,7 +34,7 @@ class TcpConnection : public Line, public std::enable_shared_from_this<TcpConnec
   asio::ip::tcp::socket socket_;
   OutQueue<asio::ip::tcp::socket> out_;
   Session session_;
-  std::array<char, 4096> buffer_;
+  std::array<char, 32768> buffer_;
   bool closed_ = false;
 };
 
