@@ -10,6 +10,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include <qordtcon/filetransfer/graphic_routines.hpp>
 #include <qordtcon/payloads/fields.hpp>
 
 #include "sha256.hpp"
@@ -26,49 +27,6 @@ namespace {
 constexpr std::size_t kRecordLength = 30;
 constexpr std::size_t kNameField = 13;
 constexpr int kStored = 1;  // stat of an entry that holds a file
-
-bool ShortNameChar(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return u < 0x80 && (std::isalnum(u) || std::strchr("!#$%&'()-@^_`{}~", c) != nullptr);
-}
-
-bool FitsShortName(std::string_view name) {
-  const auto dot = name.find('.');
-  const std::string_view base = name.substr(0, dot);
-  const std::string_view ext = dot == std::string_view::npos ? "" : name.substr(dot + 1);
-  return !base.empty() && base.size() <= 8 && ext.size() <= 3 &&
-         ext.find('.') == std::string_view::npos &&
-         std::all_of(base.begin(), base.end(), ShortNameChar) &&
-         std::all_of(ext.begin(), ext.end(), ShortNameChar);
-}
-
-// Up to `room` characters of `part` as a short name holds them: blanks and dots left
-// out, characters a short name cannot hold turned into '_'.
-std::string ShortPart(std::string_view part, std::size_t room) {
-  std::string out;
-  for (const char c : part) {
-    if (out.size() == room) break;
-    if (c == ' ' || c == '.') continue;
-    out += ShortNameChar(c) ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : '_';
-  }
-  return out;
-}
-
-// The 8.3 alias of a file's base name: a name that fits stays as it is, upper-cased;
-// another becomes six characters, "~N" and up to three of its extension, N the first
-// number no stored file uses.
-std::string ShortName(std::string_view name, DirState& dir) {
-  if (FitsShortName(name)) return Upper(name);
-  const auto dot = name.rfind('.');
-  const bool hasExt = dot != std::string_view::npos && dot != 0;
-  const std::string base = ShortPart(hasExt ? name.substr(0, dot) : name, 6);
-  const std::string ext = hasExt ? ShortPart(name.substr(dot + 1), 3) : "";
-  for (int n = 1;; ++n) {
-    const std::string tail = "~" + std::to_string(n);
-    std::string alias = base.substr(0, 8 - tail.size()) + tail + (ext.empty() ? "" : "." + ext);
-    if (dir.Find(alias) == nullptr) return alias;
-  }
-}
 
 ClockFields LocalTime(std::filesystem::file_time_type when) {
   const auto sys = std::chrono::file_clock::to_sys(when);
@@ -150,7 +108,10 @@ void SeedFiles(SignState& s, const std::vector<std::string>& paths) {
     const fs::file_time_type modified = ec ? fs::file_time_type() : fs::last_write_time(path, ec);
     if (ec) throw std::runtime_error("--file: cannot read '" + path + "': " + ec.message());
     File f;
-    f.name = ShortName(fs::path(path).filename().string(), s.dir);
+    // The 8.3 alias the host's own transfer would give the file.
+    f.name = qordtcon::ShortName(fs::path(path).filename().string(), [&](const std::string& alias) {
+      return s.dir.Find(alias) != nullptr;
+    });
     const std::int64_t free = FreeMemory(s, f.name, std::nullopt);
     if (size > static_cast<std::uintmax_t>(
                    std::min<std::int64_t>(free, std::numeric_limits<std::int32_t>::max()))) {
