@@ -196,6 +196,15 @@ TEST(FileTransfer, BufferedBurst) {
   EXPECT_TRUE(rig.control->TransferBufferedFile({}, 0)) << rig.control->LastErrorMessage();
   EXPECT_EQ(rig.control->BufferSize(), 0);
   EXPECT_EQ(OnSign(rig, "A.TXT") + ", " + OnSign(rig, "B.TXT"), "10, 1000 short");
+  // Answered last first, the burst's answers still find their files by number.
+  const std::string c = MakeFile(rig, "c.txt", 20);
+  for (const std::string& f : {a, b, c})
+    rig.control->AddFileToBuffer(f);
+  rig.sim->AddFault({FaultKind::Reorder});
+  EXPECT_TRUE(rig.control->TransferBufferedFile({}, 0)) << rig.control->LastErrorMessage();
+  EXPECT_EQ(rig.control->BufferSize(), 0);
+  EXPECT_EQ(rig.sim->GetCounters().faults[FaultKind::Reorder], 1);
+  EXPECT_EQ(OnSign(rig, "C.TXT"), "20");
   // The sign never answers the burst: three attempts, each moving the time-out twice.
   rig.control->AddFileToBuffer(a);
   rig.sim->AddFault({FaultKind::Silent, 0, kAlways});

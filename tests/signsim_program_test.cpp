@@ -100,7 +100,7 @@ TEST(SignsimProgram, ServesUntilSigtermThenReportsItsCounters) {
             "hangups=0 disconnects=1 badBcc=0 replies=1 oversized=0 filesReceived=0 fileBlocks=0 "
             "filesDeleted=0 fileRequests=0\n"
             "signsim: faults applied drop-ack=0 nak=1 bad-bcc=0 silent=0 error=0 echo=0 delay=0 "
-            "foreign=0 drop-after=0\n");
+            "foreign=0 drop-after=0 reorder=0\n");
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(serial)));
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(modem)));
 }

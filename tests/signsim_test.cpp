@@ -71,6 +71,7 @@ TEST(SignsimFaults, SpecsParseOrSayWhatIsAccepted) {
       {"foreign", FaultKind::Foreign, 2, 1},
       {"foreign=9", FaultKind::Foreign, 9, 1},
       {"drop-after=0", FaultKind::DropAfter, 0, 1},
+      {"reorder:always", FaultKind::Reorder, 0, -1},
   };
   for (const Good& g : good) {
     const signsim::Fault f = signsim::ParseFault(g.spec);
@@ -82,8 +83,8 @@ TEST(SignsimFaults, SpecsParseOrSayWhatIsAccepted) {
   EXPECT_EQ(std::tuple(only.value, only.cmd, only.fnc, only.count), std::tuple(5, 11, 2, 3));
   const std::string accepted =
       "drop-ack, nak, bad-bcc, silent, error=CODE, echo, delay=MS, foreign[=NODE], "
-      "drop-after=N, each optionally followed by @CMD/FNC (only that command's frames) and "
-      ":COUNT or :always";
+      "drop-after=N, reorder, each optionally followed by @CMD/FNC (only that command's frames) "
+      "and :COUNT or :always";
   // clang-format off
   const std::pair<const char*, std::string> bad[] = {
       {"", "bad fault '': unknown kind ''; accepted: " + accepted},

@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   signsim::Session session(sign, line);
 
   const int kind = mode >> 1 & 15;
-  const bool faulty = kind <= static_cast<int>(signsim::FaultKind::DropAfter);
+  const bool faulty = kind <= static_cast<int>(signsim::FaultKind::Reorder);
   if (faulty) {
     const int count = mode & 0x20 ? signsim::kAlways : 1;
     sign.AddFault({static_cast<signsim::FaultKind>(kind), faultValue, count});

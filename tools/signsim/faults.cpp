@@ -34,10 +34,12 @@ constexpr KindInfo kKinds[] = {
      "foreign[=NODE], NODE 0..255 (default 2)"},
     {FaultKind::DropAfter, "drop-after", ValueRule::Required, 0, 1 << 30, 0,
      "drop-after=N, N bytes 0 or more"},
+    {FaultKind::Reorder, "reorder", ValueRule::None, 0, 0, 0, ""},
 };
 
 constexpr std::string_view kAccepted =
     "drop-ack, nak, bad-bcc, silent, error=CODE, echo, delay=MS, foreign[=NODE], drop-after=N, "
+    "reorder, "
     "each optionally followed by @CMD/FNC (only that command's frames) and :COUNT or :always";
 
 // A whole decimal number, or 0x-hex; nothing else.
@@ -72,6 +74,16 @@ std::string_view FaultKindName(FaultKind kind) {
     if (k.kind == kind) return k.name;
   }
   return "?";
+}
+
+const std::vector<FaultKind>& AllFaultKinds() {
+  static const std::vector<FaultKind> kinds = [] {
+    std::vector<FaultKind> all;
+    for (const KindInfo& k : kKinds)
+      all.push_back(k.kind);
+    return all;
+  }();
+  return kinds;
 }
 
 Fault ParseFault(std::string_view spec) {

@@ -26,10 +26,7 @@ void PrintCounters(const signsim::Counters& counters) {
     std::cout << ' ' << name << '=' << counters.*field;
   }
   std::cout << "\nsignsim: faults applied";
-  for (const signsim::FaultKind kind :
-       {signsim::FaultKind::DropAck, signsim::FaultKind::Nak, signsim::FaultKind::BadBcc,
-        signsim::FaultKind::Silent, signsim::FaultKind::ErrorReply, signsim::FaultKind::Echo,
-        signsim::FaultKind::Delay, signsim::FaultKind::Foreign, signsim::FaultKind::DropAfter}) {
+  for (const signsim::FaultKind kind : signsim::AllFaultKinds()) {
     const auto it = counters.faults.find(kind);
     std::cout << ' ' << signsim::FaultKindName(kind) << '='
               << (it == counters.faults.end() ? 0 : it->second);

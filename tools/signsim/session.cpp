@@ -190,6 +190,7 @@ void Session::HandleFrame() {
 }
 
 void Session::Answer(const std::string& replyBody, bool newBcc, int cmd, int fnc) {
+  const std::size_t start = out_.size();
   out_ += {DLE, ACK};
   sign_.Count(&Counters::acks);
   lastAnswered_ = true;
@@ -207,6 +208,7 @@ void Session::Answer(const std::string& replyBody, bool newBcc, int cmd, int fnc
     line_.Send(std::move(reply), std::chrono::milliseconds(delay->value));
   } else {
     out_ += reply;
+    answers_.emplace_back(start, out_.size() - start);
   }
 }
 
@@ -234,6 +236,18 @@ void Session::HandleInquiry(std::uint8_t node, std::uint8_t bcc) {
 }
 
 void Session::Flush() {
+  if (answers_.size() > 1 && sign_.TakeFault(FaultKind::Reorder)) {
+    // The same bytes, the answers' places taken by the answers in reverse order.
+    std::string reordered;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < answers_.size(); ++i) {
+      const auto [start, length] = answers_[answers_.size() - 1 - i];
+      reordered.append(out_, at, answers_[i].first - at).append(out_, start, length);
+      at = answers_[i].first + answers_[i].second;
+    }
+    out_ = reordered + out_.substr(at);
+  }
+  answers_.clear();
   if (out_.empty()) return;
   line_.Send(std::move(out_), std::chrono::milliseconds(0));
   out_.clear();

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "shared_sign.hpp"
 
@@ -65,6 +67,9 @@ class Session {
   State state_ = State::Idle;
   std::string frame_;  // the frame being assembled, as received (stuffed)
   std::string out_;    // output gathered while handling one batch of bytes
+  // Where each answer (acknowledge and reply) of the batch lies in out_: a reorder fault
+  // swaps them around.
+  std::vector<std::pair<std::size_t, std::size_t>> answers_;
   std::uint8_t enqNode_ = 0;
   bool echoArmed_ = false;     // an echo fault waits (checked once per batch)
   bool echoPeriod_ = false;    // this frame's period echoes, up to the next frame

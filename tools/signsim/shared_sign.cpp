@@ -16,16 +16,12 @@ constexpr std::size_t kFramesKept = 4096;
 constexpr std::array<std::string_view, 5> kDialResults = {"CONNECT", "BUSY", "NO CARRIER",
                                                           "NO DIALTONE", "NO ANSWER"};
 
-constexpr FaultKind kAllKinds[] = {FaultKind::DropAck, FaultKind::Nak,        FaultKind::BadBcc,
-                                   FaultKind::Silent,  FaultKind::ErrorReply, FaultKind::Echo,
-                                   FaultKind::Delay,   FaultKind::Foreign,    FaultKind::DropAfter};
-
 nlohmann::json CountersJson(const Counters& c) {
   nlohmann::json out = nlohmann::json::object();
   for (const auto& [name, field] : CounterFields())
     out[name] = c.*field;
   nlohmann::json faults = nlohmann::json::object();
-  for (const FaultKind kind : kAllKinds) {
+  for (const FaultKind kind : AllFaultKinds()) {
     const auto it = c.faults.find(kind);
     faults[std::string(FaultKindName(kind))] = it == c.faults.end() ? 0 : it->second;
   }

@@ -17,10 +17,22 @@
 
 namespace signsim {
 
-// Misbehaviour on cue. Frame faults (all but Echo and DropAfter) apply to the next
-// frames addressed to this sign; Echo is a property of the line; DropAfter cuts the
-// next connection that receives bytes.
-enum class FaultKind { DropAck, Nak, BadBcc, Silent, ErrorReply, Echo, Delay, Foreign, DropAfter };
+// Misbehaviour on cue. Frame faults (all but Echo, DropAfter and Reorder) apply to the
+// next frames addressed to this sign; Echo is a property of the line; DropAfter cuts the
+// next connection that receives bytes; Reorder answers the next frames that arrive
+// together (a burst) last first.
+enum class FaultKind {
+  DropAck,
+  Nak,
+  BadBcc,
+  Silent,
+  ErrorReply,
+  Echo,
+  Delay,
+  Foreign,
+  DropAfter,
+  Reorder
+};
 inline constexpr int kAlways = -1;
 struct Fault {
   FaultKind kind;
@@ -35,6 +47,8 @@ struct Fault {
 Fault ParseFault(std::string_view spec);
 // The spelling of a kind in fault specs, dumps and reports ("drop-ack").
 std::string_view FaultKindName(FaultKind kind);
+// Every kind, in report order.
+const std::vector<FaultKind>& AllFaultKinds();
 
 struct Options {
   std::string tcp = "127.0.0.1:3001";  // "" = no TCP; port 0 = ephemeral
