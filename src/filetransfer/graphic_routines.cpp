@@ -280,32 +280,57 @@ bool classrGraphicTransRoutines::SendFile(const std::string& sFileName,
     if (link.Abort) break;
   }
   if (inFlight && n > 1 && !vars.Cancel && !inFlightFrame.empty()) {
-    std::string ack = link.GetAck();
-    if (!IsAckReply(ack) || !IsCommandForFileAcceptable(link.GetPacket(ack))) {
-      if (!vars.Cancel) return false;
-    }
+    // The last block in flight is confirmed as the others are.
+    if (!ConfirmInFlight(inFlightFrame, n) && !vars.Cancel) return false;
   }
   return SendLastBlock(*f, blocks, chunk, sent);
 }
 
+classrGraphicTransRoutines::Answer classrGraphicTransRoutines::AnswerInFlight() {
+  classrOutPutRoutines& link = m_TransmitionRoutines.Link();
+  const std::string ack = link.GetAck();
+  if (ack.size() >= 2 && ack[0] == DLE && ack[1] == NAK) return Answer::kNak;
+  if (!IsAckReply(ack)) return Answer::kNone;
+  // Frames for other hosts are passed over, as the engine does: a two-wire line's echo of
+  // the block is one of them.
+  std::string reply = link.GetPacket(ack);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(link.MessageResponseTime);
+  while (reply.size() > 3 && reply[2] != 0 && Clock::now() < deadline && !link.Vars().Cancel)
+    reply = link.GetPacket({});
+  if (reply.size() > 9 && static_cast<std::uint8_t>(reply[4]) == kReplyError) {
+    link.ErrorMessage = classrTransRoutines::ReportedErrorMessage(reply, kFileCmd, kBlockFnc);
+    link.SendAck();
+    return Answer::kRefused;
+  }
+  // A reply whose block check fails is no confirmation: the block is sent again, and the
+  // sign answers a repeated transaction without storing it twice.
+  if (!m_TransmitionRoutines.CheckPacket(kFileCmd, kBlockFnc, reply)) return Answer::kNone;
+  return IsCommandForFileAcceptable(reply) ? Answer::kConfirmed : Answer::kNone;
+}
+
 bool classrGraphicTransRoutines::ConfirmInFlight(const std::string& frame, std::int32_t block) {
   classrOutPutRoutines& link = m_TransmitionRoutines.Link();
-  bool confirmed = false;
+  Answer answer = Answer::kNone;
+  const auto settled = [&] { return answer == Answer::kConfirmed || answer == Answer::kRefused; };
   // Sent once, then resent at most three times, each after a pause and a cleared input.
-  for (int k = 0; !link.Vars().Cancel && !confirmed && k < 4; ++k) {
+  for (int k = 0; !link.Vars().Cancel && !settled() && k < 4; ++k) {
     if (k > 0) {
       Message("Retrying Packet # " + std::to_string(block) + " - " + std::to_string(k) +
               " time(s)");
       link.Pump();
+      // A network sign that hung up is called again, as the engine calls it.
+      if (!link.Vars().Connected && link.Reconnects()) link.OpenWinConnection();
       link.ClearInputBuffer();
       link.Sleep(500);
       std::string again = frame;
       link.TransmitOutStr(again);
     }
     link.Pump();
-    const std::string ack = link.GetAck();
-    confirmed = IsAckReply(ack) && IsCommandForFileAcceptable(link.GetPacket(ack));
+    answer = AnswerInFlight();
   }
+  const bool confirmed = answer == Answer::kConfirmed;
+  if (answer == Answer::kNak)
+    link.ErrorMessage = classrTransRoutines::NakMessage(kFileCmd, kBlockFnc);
   if (!confirmed && link.ErrorMessage.empty()) {
     // As the engine says it of a command that got no answer.
     link.ErrorMessage = "Timed Out 4 time(s) for " +

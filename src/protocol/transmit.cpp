@@ -26,6 +26,14 @@ std::string Codes(std::int32_t cmd, std::uint8_t fnc) {
 
 }  // namespace
 
+std::string classrTransRoutines::ReportedErrorMessage(const std::string& reply, std::int32_t Cmd,
+                                                      std::uint8_t Fnc) {
+  const auto rc = static_cast<std::uint8_t>(reply.at(4));
+  const auto rf = static_cast<std::uint8_t>(reply.at(8));
+  return "Display Reported Error [" + HexText(rc) + "]-" + LookUpCommandErrorCode(rc) + " [" +
+         HexText(rf) + "]-" + LookUpFunctionErrorCode(rf) + " for last " + Codes(Cmd, Fnc);
+}
+
 void classrTransRoutines::WaitUntiTransmittionIsDone() {
   const auto deadline = Clock::now() + std::chrono::seconds(8);
   while (vars_.Transmitting) {
@@ -188,13 +196,7 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
         if (s.size() > 9 && static_cast<std::uint8_t>(s[4]) == kReplyError) {
           // The sign refuses the command: acknowledge, and do not resend.
           ackOk = false;
-          const auto rc = static_cast<std::uint8_t>(s[4]);
-          const auto rf = static_cast<std::uint8_t>(s[8]);
-          if (error.empty()) {
-            error = "Display Reported Error [" + HexText(rc) + "]-" + LookUpCommandErrorCode(rc) +
-                    " [" + HexText(rf) + "]-" + LookUpFunctionErrorCode(rf) + " for last " +
-                    Codes(Cmd, Fnc);
-          }
+          if (error.empty()) error = ReportedErrorMessage(s, Cmd, Fnc);
           link_.SendAck();
           attempts = 0;
         }

@@ -111,9 +111,12 @@ class classrGraphicTransRoutines {
   // The last block always travels as block 0.
   bool SendLastBlock(FileToSend& f, classGRAPHIC_REC_FLWBLK& blocks, const std::string& chunk,
                      std::int64_t sent);
-  // The block in flight (`frame`, before block `block`): confirmed, or resent up to three
-  // times.
+  // The block in flight (`frame`, block number `block`): confirmed, or resent up to three
+  // times; one the sign refuses with an error report is not resent.
   bool ConfirmInFlight(const std::string& frame, std::int32_t block);
+  enum class Answer { kConfirmed, kRefused, kNak, kNone };
+  // One look for the sign's answer to the block in flight.
+  Answer AnswerInFlight();
   void Progress(std::int32_t block, std::int32_t blocks, std::int64_t sent, std::int64_t size);
   void Message(const std::string& text);
   // Buffered transfer.

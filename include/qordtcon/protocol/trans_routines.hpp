@@ -51,6 +51,10 @@ class classrTransRoutines {
   static std::string LookUpCommandErrorCode(std::uint8_t code);
   // "Display has sent NAK for CMD:[..] FNC:[..]": the sign refused the command.
   static std::string NakMessage(std::int32_t Cmd, std::uint8_t Fnc);
+  // "Display Reported Error [F1]- [F9]-File Not Found for last CMD:[..] FNC:[..]": the text
+  // of a reply frame that is the sign's error report.
+  static std::string ReportedErrorMessage(const std::string& reply, std::int32_t Cmd,
+                                          std::uint8_t Fnc);
   static std::string LookUpFunctionErrorCode(std::uint8_t code);
 
   // After a user abort, sends one more command without waiting for any answer (nothing
