@@ -2,7 +2,8 @@
 // thread against its own emulated sign, with frame faults armed at random. It reports
 // calls that outlive their worst-case bound (hangs), a crash of the process doing the
 // work, read-backs that do not match what was written (wrong results), and resident
-// memory at start and end. Exit status 0 only with no hang, no crash, no wrong result.
+// memory at start and end. Exit status 0 only with no hang, no crash, no wrong result and
+// no corrupted file.
 //
 //   build/bench/soak [--transactions N] [--controls K] [--serial-controls M]
 //                    [--fault-rate P] [--faults KIND,...] [--max-delay MS]
@@ -20,6 +21,12 @@
 // Each control draws its calls and faults from its own random stream (seed and index),
 // so `--only I` with the same seed, --controls and --transactions replays control I
 // alone, and `--log FILE` keeps its communication log with a line per call.
+//
+// Files: a call sends one of a few files of this soak's own (random bytes, up to 20 blocks)
+// block by block or with one block in flight, looks at the sign's entry for it and fetches
+// it back; its fault may be armed at any block. A file the sign lists as whole with other
+// bytes than a send put there, or one fetched back with bytes no send put there, is a
+// corrupted file.
 //
 // The work runs in a child process, so that a crash is seen and reported with what was
 // in flight.
@@ -43,6 +50,7 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -50,6 +58,7 @@
 
 #include <qordtcon/qordtcon.hpp>
 
+#include "signsim/sha256.hpp"
 #include "signsim/simulator.hpp"
 
 using namespace qordtcon;
@@ -67,6 +76,11 @@ constexpr int kRetryIntervalMs = 1500;
 constexpr int kNoReplyPauseMs = 20;
 constexpr int kTransmitRetry = 3;       // attempts = 4
 constexpr int kBurstResponseMs = 3000;  // SetDisplayInfo's own read time-out
+// The soak's own files on each sign: few names, so that they are replaced and the sign's
+// memory never fills.
+constexpr int kFileNames = 8;
+constexpr int kMaxFileBytes = 20000;
+constexpr int kMaxFileBlocks = kMaxFileBytes / 1000;
 
 struct Args {
   long transactions = 2000;
@@ -205,11 +219,11 @@ struct EarlierFault {
   std::string op;
   std::string Text() const { return spec + " in call " + std::to_string(call) + " " + op; }
   // Its kind and the call it was armed for: where a trail of wrong results starts.
-  std::string Origin() const { return spec.substr(0, spec.find_first_of("=@:")) + " in " + op; }
+  std::string Origin() const { return spec.substr(0, spec.find_first_of("=@: ")) + " in " + op; }
 };
 
 struct Finding {
-  std::string kind;  // "hang", "wrong"
+  std::string kind;  // "hang", "wrong", "corrupted"
   int control;
   long call;
   std::string op, fault;
@@ -251,6 +265,37 @@ struct CounterDef {
   bool operator==(const CounterDef&) const = default;
 };
 
+// One of the soak's files on the sign: what it may hold.
+struct SignFile {
+  bool known = true;  // false after an abort: anything
+  bool mayBeAbsent = true;
+  std::vector<std::string> whole;  // contents it may hold
+  // Contents of sends that failed: it may hold one whole, or a first part of one.
+  std::vector<std::string> begun;
+
+  bool Holds(const std::string& bytes) const {
+    return !known || std::find(whole.begin(), whole.end(), bytes) != whole.end() ||
+           std::any_of(begun.begin(), begun.end(),
+                       [&](const std::string& b) { return b.starts_with(bytes); });
+  }
+  bool HoldsWhole(const std::string& sha256) const {
+    const auto same = [&](const std::string& b) { return signsim::Sha256Hex(b) == sha256; };
+    return !known || std::any_of(whole.begin(), whole.end(), same) ||
+           std::any_of(begun.begin(), begun.end(), same);
+  }
+  bool MayHaveSize(std::size_t size) const {
+    return !known || std::any_of(whole.begin(), whole.end(), [&](const std::string& w) {
+      return w.size() == size;
+    }) || std::any_of(begun.begin(), begun.end(), [&](const std::string& b) {
+      return size <= b.size();
+    });
+  }
+  bool MayBeShort(std::size_t size) const {
+    return !known || std::any_of(begun.begin(), begun.end(),
+                                 [&](const std::string& b) { return size < b.size(); });
+  }
+};
+
 // What the sign holds, as far as this control knows: a value that a failed write may or
 // may not have changed is unknown (nullopt or absent) until the next successful write.
 struct Model {
@@ -260,7 +305,12 @@ struct Model {
   std::optional<std::vector<PlayEntry>> play = std::vector<PlayEntry>{};
   std::optional<std::string> description;
   std::optional<std::string> serial;
+  std::map<std::string, SignFile> files;  // by name; one not here is absent
 };
+
+std::string SoakFileName(int n) {
+  return "SOAK" + std::to_string(n) + ".BIN";
+}
 
 struct DirFile {
   std::string name;
@@ -279,6 +329,12 @@ struct Op {
   std::vector<std::pair<int, int>> frames;  // CMD/FNC a fault may be tied to
   std::function<void(Soaker&)> run;
   bool burst = false;  // several frames in one write
+  // The call arms its fault itself (ArmFault), where it chooses: inside a file transfer.
+  bool armsFault = false;
+};
+
+struct FileCounts {
+  long tried = 0, sent = 0, inFlight = 0, fetched = 0, deleted = 0;
 };
 
 class Soaker {
@@ -295,6 +351,8 @@ class Soaker {
     sim_ = std::make_unique<signsim::Simulator>(options);
     sim_->Start();
     control_ = std::make_unique<qorDispTrans>();
+    work_ = dir / ("control" + std::to_string(index));
+    fs::create_directory(work_);
   }
 
   bool Open() {
@@ -320,6 +378,8 @@ class Soaker {
   Model& model() { return model_; }
   const std::vector<DirFile>& dir() const { return dir_; }
   bool faulted() const { return !fault_.empty(); }
+  const fs::path& work() const { return work_; }
+  FileCounts& files() { return files_; }
 
   int Uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
   std::string Word(int minLength, int maxLength, const char* alphabet = "ABCDEFGHJKLMNPRSTUVWXYZ") {
@@ -338,6 +398,21 @@ class Soaker {
   void Wrong(const std::string& detail) {
     wrongInCall_ = true;
     Record({"wrong", index_, call_, op_, fault_, earlier_, detail});
+  }
+  void Corrupted(const std::string& detail) {
+    wrongInCall_ = true;
+    Record({"corrupted", index_, call_, op_, fault_, earlier_, detail});
+  }
+  // Arms the fault drawn for a call that arms its own, `where` said in the reports.
+  void ArmFault(const std::string& where) {
+    if (!deferred_) return;
+    sim_->AddFault(*deferred_);
+    deferred_.reset();
+    fault_ += " " + where;
+    std::snprintf(shared->slots[index_].fault, sizeof shared->slots[index_].fault, "%s",
+                  fault_.c_str());
+    std::lock_guard lock(currentMutex);
+    current.fault = fault_;
   }
   // A read-back through the control was compared with what was written. A look at the
   // sign's state does not count: it passes although the control took a stale reply.
@@ -366,7 +441,12 @@ class Soaker {
       // The first entry, each next one and the end marker.
       bound *= (model_.play ? static_cast<long>(model_.play->size()) : 40) + 2;
     } else if (name == "get-dir") {
-      bound *= static_cast<long>(dir_.size()) + 2;
+      bound *= static_cast<long>(dir_.size()) + kFileNames + 2;
+    } else if (name == "send-file") {
+      // A first record and 20 blocks out, a directory entry and 20 blocks back in. The
+      // fault hits at most kTransmitRetry + 1 frames, so at most as many transactions wait
+      // out their worst case; each of the others gets a second.
+      bound = (kTransmitRetry + 1) * bound + 2 * (kMaxFileBlocks + 1) * 1000;
     } else if (name == "reopen") {
       bound += 200 + 1000 + 1000 + kConnectMs;  // close, open's pause, connect, then statistics
     } else if (name == "call-after-close") {
@@ -397,7 +477,10 @@ class Soaker {
   bool serial_ = false;
   std::unique_ptr<signsim::Simulator> sim_;
   std::unique_ptr<qorDispTrans> control_;
+  fs::path work_;  // the files this control sends and fetches
   Model model_;
+  std::optional<signsim::Fault> deferred_;  // drawn, for the call to arm
+  FileCounts files_;
   long call_ = 0;
   const char* op_ = "";
   std::string fault_;
@@ -459,7 +542,11 @@ void Soaker::Run(long calls, long stopAtMs, const std::vector<Op>& ops, std::ato
         (args_.burstFaults || !op->burst) && !args_.kinds.empty()) {
       const signsim::Fault f = DrawFault(*op);
       fault_ = FaultSpec(f);
-      sim_->AddFault(f);
+      if (op->armsFault) {
+        deferred_ = f;
+      } else {
+        sim_->AddFault(f);
+      }
       ++faultsArmed_;
     }
     {
@@ -490,6 +577,7 @@ void Soaker::Run(long calls, long stopAtMs, const std::vector<Op>& ops, std::ato
     }
     slot.startMs = 0;
     const long took = NowMs() - start;
+    deferred_.reset();
     sim_->ClearFaults();  // a fault the call never reached must not hit the next one
     // A read-back that matched ends the trail of earlier faults a wrong result may owe to.
     if (checkedInCall_ && !wrongInCall_ && fault_.empty()) earlier_.clear();
@@ -514,6 +602,8 @@ void Soaker::Run(long calls, long stopAtMs, const std::vector<Op>& ops, std::ato
       if (!Open()) Wrong("cannot open again after an abort: " + control_->LastErrorMessage());
       model_ = Model{};
       model_.play.reset();
+      for (int i = 0; i < kFileNames; ++i)
+        model_.files[SoakFileName(i)].known = false;
     }
   }
   finished = true;
@@ -551,6 +641,138 @@ std::string SignText(signsim::Simulator& sim) {
   const nlohmann::json state = sim.State();
   if (state["text"].is_null()) return "(none)";
   return state["text"]["msg"].get<std::string>() + " @" + state["text"]["row"].dump();
+}
+
+bool IsSoakFile(const std::string& name) {
+  for (int i = 0; i < kFileNames; ++i) {
+    if (name == SoakFileName(i)) return true;
+  }
+  return false;
+}
+
+std::string Contents(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Describe(const std::string& bytes) {
+  return std::to_string(bytes.size()) + " bytes, sha256 " +
+         signsim::Sha256Hex(bytes).substr(0, 16) + "...";
+}
+
+// The sign's own entry for one of the soak's files: whole, it holds what a send put there;
+// short, a send that failed left it so.
+void CheckOnSign(Soaker& s, const std::string& name, const std::string& after) {
+  const SignFile& m = s.model().files[name];
+  if (!m.known) return;
+  const nlohmann::json state = s.sim().State();
+  for (const auto& f : state["directory"]) {
+    if (f["name"] != name) continue;
+    const auto size = f["size"].get<std::size_t>();
+    const std::string listed = std::to_string(size) + " of " + f["announcedSize"].dump() +
+                               " bytes, sha256 " + f["sha256"].get<std::string>().substr(0, 16) +
+                               "...";
+    if (f["short"].get<bool>() ? !m.MayBeShort(size)
+                               : !m.HoldsWhole(f["sha256"].get<std::string>())) {
+      s.Corrupted(after + ", the sign lists " + name + (f["short"].get<bool>() ? " short" : "") +
+                  " with " + listed);
+    }
+    return;
+  }
+  if (!m.mayBeAbsent) s.Corrupted(after + ", " + name + " is not on the sign");
+}
+
+void SendFile(Soaker& s) {
+  const std::string name = SoakFileName(s.Uniform(0, kFileNames - 1));
+  std::string bytes(static_cast<std::size_t>(s.Uniform(0, kMaxFileBytes)), '\0');
+  for (char& c : bytes)
+    c = static_cast<char>(s.Uniform(0, 255));
+  const bool inFlight = s.Uniform(0, 1) == 1;
+  const fs::path source = s.work() / "send.bin", back = s.work() / "back.bin";
+  std::ofstream(source, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  // The fault, if any, comes before the first record, before one of the data blocks (each
+  // announced by a progress event) or before the fetch.
+  const int events = std::max<int>(1, static_cast<int>((bytes.size() + 999) / 1000));
+  const int armAt = s.Uniform(0, events + 1);
+  if (armAt == 0) s.ArmFault("before the first record");
+  int event = 0;
+  s.control().OnFileTransferStatus = [&](std::int32_t block, std::int32_t blocks, std::int32_t,
+                                         std::int32_t) {
+    if (++event == armAt) {
+      s.ArmFault("before data block " + std::to_string(block) + " of " + std::to_string(blocks));
+    }
+  };
+  ++s.files().tried;
+  const bool sent =
+      s.control().TransferFileToDisplay(source.string(), std::nullopt, inFlight, name);
+  s.control().OnFileTransferStatus = nullptr;
+  SignFile& m = s.model().files[name];
+  const std::string what = std::string(inFlight ? "with one block in flight" : "block by block") +
+                           " (" + Describe(bytes) + ")";
+  if (sent) {
+    ++s.files().sent;
+    s.files().inFlight += inFlight;
+    m = SignFile{};
+    m.mayBeAbsent = false;
+    m.whole = {bytes};
+    CheckOnSign(s, name, "sent " + what);
+  } else {
+    s.Failed();
+    if (m.begun.size() < 8) m.begun.push_back(bytes);
+    m.known = m.known && m.begun.size() < 8;
+    CheckOnSign(s, name, "a send that failed " + what);
+  }
+  s.ArmFault("before the fetch");
+  if (!s.control().GetFileFromSignByFileName(name, back.string()) || !s.ReadOk()) {
+    if (sent) s.Failed();
+    return;
+  }
+  if (!m.known) return;
+  ++s.files().fetched;
+  s.Checked();
+  const std::string got = Contents(back);
+  if (!m.Holds(got)) {
+    s.Corrupted("fetched " + name + " with " + Describe(got) + " after " +
+                (sent ? "it was sent " : "a send that failed ") + what);
+  }
+}
+
+void DeleteFile(Soaker& s) {
+  // Mostly one that may be there.
+  std::vector<std::string> there;
+  for (const auto& [name, f] : s.model().files) {
+    if (!f.known || !f.whole.empty() || !f.begun.empty()) there.push_back(name);
+  }
+  classGRAPHIC_DEL del;
+  del.FileName =
+      there.empty() || s.Uniform(0, 4) == 0
+          ? SoakFileName(s.Uniform(0, kFileNames - 1))
+          : there[static_cast<std::size_t>(s.Uniform(0, static_cast<int>(there.size()) - 1))];
+  SignFile& m = s.model().files[del.FileName];
+  const bool absent = m.known && m.whole.empty() && m.begun.empty();
+  if (s.control().DeleteFileFromDisplay(del)) {
+    ++s.files().deleted;
+    if (absent) s.Wrong("deleted " + del.FileName + ", which was not there");
+    m = SignFile{};
+    const nlohmann::json state = s.sim().State();
+    for (const auto& f : state["directory"]) {
+      if (f["name"] == del.FileName)
+        s.Wrong("deleted " + del.FileName + ", but it is still listed");
+    }
+    return;
+  }
+  // The sign's answer for a file it does not have; an injected error report may say so too.
+  const bool notFound = s.control().LastErrorMessage() ==
+                        "Display Reported Error [F1]- [F9]-File Not Found for last CMD:[2] FNC:[1]";
+  if (s.faulted() || (!notFound && !absent)) {
+    m.mayBeAbsent = true;
+    s.Failed();
+  } else if (notFound ? m.known && !m.mayBeAbsent : absent) {
+    s.Wrong("delete of " + del.FileName +
+            (absent ? ", which is not there: " : ", which is there: ") +
+            s.control().LastErrorMessage());
+  }
 }
 
 std::vector<Op> Ops() {
@@ -864,24 +1086,42 @@ std::vector<Op> Ops() {
                    if (!s.control().StopPlayOnDisplay()) s.Failed();
                  }});
   // Directory: the files the sign was started with.
-  ops.push_back({"get-dir", 2, {{8, 0}, {8, 1}}, [](Soaker& s) {
-                   const classDIR_ALL all = s.control().GetAllDisplayDirInfo();
-                   if (!s.ReadOk()) return s.Failed();
-                   std::vector<std::string> got, want;
-                   for (std::int16_t i = 1; i <= all.num_entries(); ++i)
-                     got.push_back(all.fname(i) + " " + std::to_string(all.size(i)));
-                   for (const DirFile& f : s.dir())
-                     want.push_back(f.name + " " + std::to_string(f.size));
-                   s.Checked();
-                   std::sort(got.begin(), got.end());
-                   std::sort(want.begin(), want.end());
-                   if (got != want) {
-                     std::string text = "directory read:";
-                     for (const auto& g : got)
-                       text += " " + Quote(g);
-                     s.Wrong(text);
-                   }
-                 }});
+  ops.push_back(
+      {"get-dir", 2, {{8, 0}, {8, 1}}, [](Soaker& s) {
+         const classDIR_ALL all = s.control().GetAllDisplayDirInfo();
+         if (!s.ReadOk()) return s.Failed();
+         // The files the sign started with exactly; the soak's own files as
+         // their sends may have left them.
+         std::vector<std::string> got, want, odd;
+         std::set<std::string> listed;
+         for (std::int16_t i = 1; i <= all.num_entries(); ++i) {
+           const std::string name = all.fname(i), entry = name + " " + std::to_string(all.size(i));
+           const auto own = s.model().files.find(name);
+           if (!IsSoakFile(name)) {
+             got.push_back(entry);
+           } else if (!listed.insert(name).second ||
+                      (own != s.model().files.end() && !own->second.MayHaveSize(all.size(i)))) {
+             odd.push_back(entry);
+           }
+         }
+         for (const auto& [name, f] : s.model().files) {
+           if (f.known && !f.mayBeAbsent && !listed.contains(name))
+             odd.push_back(name + " missing");
+         }
+         for (const DirFile& f : s.dir())
+           want.push_back(f.name + " " + std::to_string(f.size));
+         s.Checked();
+         std::sort(got.begin(), got.end());
+         std::sort(want.begin(), want.end());
+         if (got != want || !odd.empty()) {
+           std::string text = "directory read:";
+           for (const auto& g : got)
+             text += " " + Quote(g);
+           for (const auto& o : odd)
+             text += " " + Quote(o);
+           s.Wrong(text);
+         }
+       }});
   ops.push_back(
       {"get-dir-file", 1, {{8, 3}}, [](Soaker& s) {
          const DirFile& f =
@@ -969,8 +1209,10 @@ std::vector<Op> Ops() {
                    s.control().CloseConnectionToDisplay();
                    if (!s.Open()) s.Wrong("cannot open again: " + s.control().LastErrorMessage());
                  }});
-  // File transfers (CMD 2) join this table once the library sends files: a write of a
-  // file, its directory entry read back, and the file read back byte for byte.
+  // Files: one of the soak's own sent, block by block or with one block in flight, looked
+  // at on the sign and fetched back; deleted now and then.
+  ops.push_back({"send-file", 3, {{2, 0}, {8, 3}}, SendFile, false, true});
+  ops.push_back({"delete-file", 1, {{2, 1}}, DeleteFile});
   return ops;
 }
 
@@ -1104,10 +1346,16 @@ int Soak(const Args& args) {
 
   // The report.
   long calls = 0, failedWithoutFault = 0, armed = 0;
+  FileCounts sent;
   for (auto& s : soakers) {
     calls += s->calls();
     failedWithoutFault += s->failedWithoutFault();
     armed += s->faultsArmed();
+    sent.tried += s->files().tried;
+    sent.sent += s->files().sent;
+    sent.inFlight += s->files().inFlight;
+    sent.fetched += s->files().fetched;
+    sent.deleted += s->files().deleted;
   }
   std::map<signsim::FaultKind, int> applied;
   long frames = 0;
@@ -1117,11 +1365,11 @@ int Soak(const Args& args) {
     for (const auto& [kind, n] : c.faults)
       applied[kind] += n;
   }
-  long hangs = 0, wrong = 0;
+  long hangs = 0, wrong = 0, corrupted = 0;
   {
     std::lock_guard lock(findingsMutex);
     for (const Finding& f : findings) {
-      (f.kind == "hang" ? hangs : wrong) += 1;
+      (f.kind == "hang" ? hangs : f.kind == "wrong" ? wrong : corrupted) += 1;
     }
     std::sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
       return std::tie(a.kind, a.control, a.call) < std::tie(b.kind, b.control, b.call);
@@ -1132,7 +1380,7 @@ int Soak(const Args& args) {
       if (f.kind == "wrong") {
         ++origins[!f.earlier.empty() ? f.earlier.front().Origin()
                   : !f.fault.empty()
-                      ? f.fault.substr(0, f.fault.find_first_of("=@:")) + " in " + f.op + " itself"
+                      ? f.fault.substr(0, f.fault.find_first_of("=@: ")) + " in " + f.op + " itself"
                       : "no fault before it"];
       }
       if (++shown > kShown && !args.verbose) continue;
@@ -1161,6 +1409,10 @@ int Soak(const Args& args) {
   for (const auto& [kind, n] : applied)
     std::printf(" %s=%d", std::string(signsim::FaultKindName(kind)).c_str(), n);
   std::printf("\nhangs         %ld\ncrashes       0\nwrong results %ld\n", hangs, wrong);
+  std::printf(
+      "files         %ld sent of %ld (%ld with one block in flight), %ld fetched back and "
+      "compared, %ld deleted\ncorrupted files %ld\n",
+      sent.sent, sent.tried, sent.inFlight, sent.fetched, sent.deleted, corrupted);
   std::printf("failed calls without a fault in them or the call before: %ld\n", failedWithoutFault);
   std::printf(
       "memory        VmRSS %ld KiB at start, %ld KiB with every control open, %ld KiB "
@@ -1178,7 +1430,7 @@ int Soak(const Args& args) {
     s->control().CloseConnectionToDisplay();
   soakers.clear();
   fs::remove_all(dir);
-  return hangs == 0 && wrong == 0 ? 0 : 1;
+  return hangs == 0 && wrong == 0 && corrupted == 0 ? 0 : 1;
 }
 
 }  // namespace

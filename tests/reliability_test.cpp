@@ -14,6 +14,7 @@
 #include "display_rig.hpp"
 #include "peer.hpp"
 #include "sign_rig.hpp"
+#include "signsim/sha256.hpp"
 
 using namespace qordtcon;
 using namespace std::chrono_literals;
@@ -46,8 +47,25 @@ std::vector<std::string> Attempts(int attempts, bool inquire) {
   return out;
 }
 
+// The sign's entry for `name`: "absent", "<size>" for a whole file with `bytes`, "<size>
+// short", or a whole file with other bytes.
+std::string OnSign(const signsim::Simulator& sim, const std::string& name,
+                   const std::string& bytes) {
+  const nlohmann::json state = sim.State();
+  for (const auto& f : state["directory"]) {
+    if (f["name"] != name) continue;
+    const std::string size = std::to_string(f["size"].get<int>());
+    if (f["short"].get<bool>()) return size + " short";
+    return f["sha256"] == signsim::Sha256Hex(bytes) ? size : size + " whole with other bytes";
+  }
+  return "absent";
+}
+
 // Each fault the emulated sign plays, on each channel: the result, the text and the events
-// exactly, and how often the sign carried the command out (never twice).
+// exactly, and how often the sign carried the command out (never twice). Then a 2500-byte
+// file in 1000-byte blocks under the same fault from its second data block on, sent block
+// by block and with one block in flight: both give the same result and text, and the sign
+// holds the whole file after True, nothing after False.
 class FaultMatrix : public testing::TestWithParam<Channel> {};
 
 TEST_P(FaultMatrix, EveryFaultOnEveryChannel) {
@@ -59,8 +77,11 @@ TEST_P(FaultMatrix, EveryFaultOnEveryChannel) {
     std::string message;
     std::vector<std::string> events;
     int executed;
+    bool fileResult;
+    std::string fileMessage;
   };
   const std::string timedOut = "Timed Out 4 time(s) for 0.4 sec. for CMD:[0] FNC:[0]";
+  const std::string fileTimedOut = "Timed Out 4 time(s) for 0.4 sec. for CMD:[2] FNC:[0]";
   const std::vector<std::string> once = Attempts(1, false);
   // A network sign that hangs up is called again. On a direct line it is gone for good:
   // every attempt goes unheard. A modem that lost the call echoes what comes in command
@@ -72,34 +93,82 @@ TEST_P(FaultMatrix, EveryFaultOnEveryChannel) {
     dropped.push_back("sent 1 " + std::to_string(i));
     if (channel == Channel::kPty) dropped.push_back("Ack was not received - Inquiring Trans: 1  ");
   }
+  // A network sign called again after it hung up knows nothing of the file any more.
+  const std::string fileDropped =
+      channel == Channel::kTcp
+          ? "Display Reported Error [F1]- [F0]-No Transfer in Progress for last CMD:[2] FNC:[0]"
+          : fileTimedOut;
   // clang-format off
   const std::vector<Row> rows = {
-      {"acknowledge lost", {FaultKind::DropAck, 0, 1}, true, "", [] { auto e = Attempts(2, false); e.insert(e.begin() + 1, "Ack was not received - Inquiring Trans: 1  "); return e; }(), 1},
-      {"refused", {FaultKind::Nak, 0, kAlways}, false, "Display has sent NAK for CMD:[0] FNC:[0]", Attempts(4, false), 0},
-      {"corrupt reply", {FaultKind::BadBcc, 0, kAlways}, false, "Xmit Error - Checksum Failed for CMD:[0] - FNC:[0] ", Attempts(4, false), 1},
-      {"silent", {FaultKind::Silent, 0, kAlways}, false, timedOut, Attempts(4, true), 0},
+      {"acknowledge lost", {FaultKind::DropAck, 0, 1}, true, "", [] { auto e = Attempts(2, false); e.insert(e.begin() + 1, "Ack was not received - Inquiring Trans: 1  "); return e; }(), 1,
+       true, ""},
+      {"refused", {FaultKind::Nak, 0, kAlways}, false, "Display has sent NAK for CMD:[0] FNC:[0]", Attempts(4, false), 0,
+       false, "Display has sent NAK for CMD:[2] FNC:[0]"},
+      {"corrupt reply", {FaultKind::BadBcc, 0, kAlways}, false, "Xmit Error - Checksum Failed for CMD:[0] - FNC:[0] ", Attempts(4, false), 1,
+       false, "Xmit Error - Checksum Failed for CMD:[2] - FNC:[0] "},
+      {"silent", {FaultKind::Silent, 0, kAlways}, false, timedOut, Attempts(4, true), 0,
+       false, fileTimedOut},
       // An error report is acknowledged, handed back, and not retried.
-      {"error report", {FaultKind::ErrorReply, 0xF9, kAlways}, false, "Display Reported Error [F1]- [F9]-File Not Found for last CMD:[0] FNC:[0]", once, 0},
-      {"two-wire line", {FaultKind::Echo, 0, kAlways}, true, "", once, 1},
-      {"slow reply", {FaultKind::Delay, 250, 1}, true, "", once, 1},
-      {"reply for another node first", {FaultKind::Foreign, 2, 1}, true, "", once, 1},
-      {"hangs up", {FaultKind::DropAfter, 3, 1}, channel == Channel::kTcp, channel == Channel::kTcp ? "" : timedOut, dropped, channel == Channel::kTcp},
+      {"error report", {FaultKind::ErrorReply, 0xF9, kAlways}, false, "Display Reported Error [F1]- [F9]-File Not Found for last CMD:[0] FNC:[0]", once, 0,
+       false, "Display Reported Error [F1]- [F9]-File Not Found for last CMD:[2] FNC:[0]"},
+      {"two-wire line", {FaultKind::Echo, 0, kAlways}, true, "", once, 1,
+       true, ""},
+      {"slow reply", {FaultKind::Delay, 250, 1}, true, "", once, 1,
+       true, ""},
+      {"reply for another node first", {FaultKind::Foreign, 2, 1}, true, "", once, 1,
+       true, ""},
+      {"hangs up", {FaultKind::DropAfter, 3, 1}, channel == Channel::kTcp, channel == Channel::kTcp ? "" : timedOut, dropped, channel == Channel::kTcp,
+       false, fileDropped},
   };
   // clang-format on
+  const auto open = [channel](std::unique_ptr<SignRig>& rig) {
+    rig.reset();  // its settings directory goes with it
+    rig = std::make_unique<SignRig>(true);
+    return rig->Open(channel == Channel::kTcp   ? rig->Tcp()
+                     : channel == Channel::kPty ? rig->Serial()
+                                                : rig->Modem());
+  };
+  std::string bytes(2500, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(i * 7 + i / 1000);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    SignRig rig(true);
-    ASSERT_TRUE(rig.Open(channel == Channel::kTcp   ? rig.Tcp()
-                         : channel == Channel::kPty ? rig.Serial()
-                                                    : rig.Modem()));
-    rig.sim->AddFault(row.fault);
-    rig.events.clear();
-    EXPECT_EQ(rig.Transact(0, 0, kClock), row.result);
-    EXPECT_EQ(rig.link->ErrorMessage, row.message);
-    EXPECT_EQ(rig.events, row.events);
-    EXPECT_EQ(rig.sim->GetCounters().executed, row.executed);
+    std::unique_ptr<SignRig> rig;
+    ASSERT_TRUE(open(rig));
+    rig->sim->AddFault(row.fault);
+    rig->events.clear();
+    EXPECT_EQ(rig->Transact(0, 0, kClock), row.result);
+    EXPECT_EQ(rig->link->ErrorMessage, row.message);
+    EXPECT_EQ(rig->events, row.events);
+    EXPECT_EQ(rig->sim->GetCounters().executed, row.executed);
     if (row.result) {
-      EXPECT_EQ(rig.response.substr(2, 3), Bytes("00 01 F0")) << "the sign's reply to the host";
+      EXPECT_EQ(rig->response.substr(2, 3), Bytes("00 01 F0")) << "the sign's reply to the host";
+    }
+    for (const bool inFlight : {false, true}) {
+      SCOPED_TRACE(inFlight ? "file with one block in flight" : "file block by block");
+      // A direct line or a modem that hung up stays gone: the file needs a sign of its own.
+      if (row.fault.kind == FaultKind::DropAfter && channel != Channel::kTcp) {
+        ASSERT_TRUE(open(rig));
+      }
+      rig->sim->ClearFaults();
+      rig->dir.Write("f.bin", bytes);
+      const std::string name = inFlight ? "FLIGHT.BIN" : "BLOCKS.BIN";
+      classrGraphicTransRoutines files(*rig->engine);
+      const int taken = rig->sim->GetCounters().fileBlocks;
+      // The fault comes once the sign has stored the first data block: it hits the second
+      // (sent with one block in flight, the last one in flight) and, lasting, the rest.
+      files.OnFileTransferStatus = [&](std::int32_t block, auto...) {
+        if (block != 2) return;
+        EXPECT_TRUE(rig->sim->WaitFor([&](const auto& c) { return c.fileBlocks > taken; }, 5s));
+        rig->sim->AddFault(row.fault);
+      };
+      std::optional<DateTime> time;
+      const std::string path = (rig->dir.path() / "f.bin").string();
+      const bool sent = inFlight ? files.TransferFileAssync(path, name, time)
+                                 : files.TransferGraphicFileToSignByFileName(path, name, time);
+      EXPECT_EQ(sent, row.fileResult);
+      EXPECT_EQ(rig->link->ErrorMessage, row.fileMessage);
+      EXPECT_EQ(OnSign(*rig->sim, name, bytes), row.fileResult ? "2500" : "absent");
     }
   }
 }
