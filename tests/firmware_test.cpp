@@ -1,0 +1,263 @@
+// Firmware upload: the QX4 frame codec, and the uploader against boards scripted here
+// over loopback TCP, where the exact bytes on the line and the exact status texts count.
+#include <gtest/gtest.h>
+
+#include <qordtcon/qordtcon.hpp>
+
+#include <chrono>
+#include <mutex>
+#include <random>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "bytes.hpp"
+#include "control_rig.hpp"
+#include "peer.hpp"
+
+namespace {
+
+using namespace qordtcon;
+using namespace std::chrono_literals;
+
+TEST(QX4Frame, CheckValueFramesAndHeaders) {
+  EXPECT_EQ(QX4FrameCheck(""), 0);
+  EXPECT_EQ(QX4FrameCheck("abc"), 0xF76D);
+
+  FirmwareDLQX4 f;
+  f.NewCMD();
+  f.Command = FDL_QUERY;
+  EXPECT_EQ(f.GetStreamData(), Bytes("7E 01 00 00 00 00 00 00 00 34 A7"));
+  f.Command = FDL_FLASH_CODE;
+  f.Length = 0x10002;  // only the low 16 bits travel
+  f.Address = 0x01020304;
+  f.Data = "hi";
+  const std::string frame = f.GetStreamData();
+  EXPECT_EQ(frame.substr(0, 11), Bytes("7E 04 00 02 00 04 03 02 01") + "hi");
+  EXPECT_EQ(frame.substr(11),
+            std::string({static_cast<char>(QX4FrameCheck(frame.substr(0, 11))),
+                         static_cast<char>(QX4FrameCheck(frame.substr(0, 11)) >> 8)}));
+  f.Address = 4294967296.0;
+  EXPECT_THROW(f.GetStreamData(), std::overflow_error);
+
+  struct Row {
+    const char* header;
+    bool overflows;
+    int flag, command, status, length;
+    double address;
+  };
+  for (const Row& r : {
+           Row{"7E 01 06 05 00 00 04 00 00", false, 126, 1, 6, 5, 1024},
+           Row{"7E 01 06 FF 7F FF FF FF 7F", false, 126, 1, 6, 32767, 2147483647.0},
+           Row{"7E 03 06 00 80 00 00 00 00", true, 126, 3, 6, 77, 9},  // length high byte >= 128
+           Row{"7E 03 06 01 00 00 00 00 80", true, 126, 3, 6, 1, 9},   // address top byte >= 128
+           Row{"7E 03 06", false, 126, 0, 0, 77, 9},                   // short: the flag only
+       }) {
+    SCOPED_TRACE(r.header);
+    FirmwareDLQX4 a;
+    a.Length = 77;
+    a.Address = 9;
+    a.Data = "kept";
+    a.ClearCMD();  // keeps Length, clears the rest
+    ASSERT_EQ(a.Length, 77);
+    a.Address = 9;
+    if (r.overflows) {
+      EXPECT_THROW(a.SetStreamData(Bytes(r.header)), std::overflow_error);
+    } else {
+      a.SetStreamData(Bytes(r.header));
+    }
+    EXPECT_EQ(a.Flag, r.flag);
+    EXPECT_EQ(a.Command, r.command);
+    EXPECT_EQ(a.Status, r.status);
+    EXPECT_EQ(a.Length, r.length);
+    EXPECT_EQ(a.Address, r.address);
+    EXPECT_EQ(a.Data, "");
+  }
+}
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s)
+    c = static_cast<char>(gen());
+  return s;
+}
+
+// The uploader on its own link, talking to a board this test plays on loopback TCP.
+struct Uploader {
+  Uploader() : diag(*rig.engine), firmware(*rig.link, diag) {
+    firmware.OnStatus = [this](const std::string& s) {
+      std::lock_guard lock(mutex);
+      statuses.push_back(s);
+    };
+  }
+  bool Open() { return rig.Open(ControlRig::Tcp(board.port())) && board.Accept(3s); }
+  std::vector<std::string> Statuses() {
+    std::lock_guard lock(mutex);
+    return statuses;
+  }
+
+  ControlRig rig;
+  classrDiagTransRoutines diag{*rig.engine};
+  classrFirmWareUL firmware;
+  TcpListener board;
+  std::mutex mutex;
+  std::vector<std::string> statuses;
+};
+
+// A QX4 board: answers every loader frame but RUN_RAM with status ACK (a query with its
+// name), recording each frame and when it came.
+struct QX4Board {
+  struct Frame {
+    FirmwareDLQX4 header;
+    std::string whole;
+    std::chrono::steady_clock::time_point at;
+  };
+
+  explicit QX4Board(Peer& line) : line(line), thread([this] { Serve(); }) {}
+  ~QX4Board() {
+    stop = true;
+    thread.join();
+  }
+
+  void Serve() {
+    while (!stop) {
+      std::string c = line.Read(1, 50ms);
+      if (c != "~") continue;
+      Frame f;
+      f.at = std::chrono::steady_clock::now();
+      f.whole = c + line.Read(kQX4HeaderSize - 1);
+      f.header.SetStreamData(f.whole);
+      f.whole += line.Read(static_cast<std::size_t>(f.header.Length) + 2);
+      const std::uint8_t command = f.header.Command;
+      {
+        std::lock_guard lock(mutex);
+        frames.push_back(f);
+      }
+      if (command == FDL_RUN_RAM) continue;
+      FirmwareDLQX4 answer;
+      answer.NewCMD();
+      answer.Command = command;
+      answer.Status = FST_ACK;
+      std::string bytes = answer.GetStreamData();
+      if (command == FDL_QUERY) {
+        bytes.resize(kQX4HeaderSize);
+        bytes += std::string("QX4-BOARD") + '\0';
+        const std::uint16_t check = QX4FrameCheck(bytes);
+        bytes += {static_cast<char>(check), static_cast<char>(check >> 8)};
+      }
+      line.Write(bytes);
+    }
+  }
+
+  Peer& line;
+  std::atomic<bool> stop{false};
+  std::mutex mutex;
+  std::vector<Frame> frames;
+  std::thread thread;
+};
+
+TEST(QX4Download, LoaderAndFlashGoInBlocksWithExactTexts) {
+  Uploader u;
+  const std::string loader = RandomBytes(2048, 1);
+  const std::string image = RandomBytes(1500, 2);
+  u.rig.dir.Write("loader.bin", loader);
+  u.rig.dir.Write("image.bin", image);
+  const std::string loaderPath = (u.rig.dir.path() / "loader.bin").string();
+  const std::string imagePath = (u.rig.dir.path() / "image.bin").string();
+
+  // Missing files: nothing goes out, the text says which.
+  EXPECT_FALSE(u.firmware.LoadQX4FirmwareToDisplay(imagePath + ".none", loaderPath));
+  EXPECT_FALSE(u.firmware.LoadQX4FirmwareToDisplay(imagePath, loaderPath + ".none"));
+  EXPECT_FALSE(u.firmware.LoadQX4FirmwareToDisplay("", loaderPath));
+  ASSERT_TRUE(u.Open());
+  EXPECT_EQ(u.board.Read(1, 200ms), "");
+  EXPECT_EQ(u.Statuses(),
+            (std::vector<std::string>{"Firmware File Not Found", "Firmware Loader File Not Found",
+                                      "Firmware File Not Found"}));
+  u.statuses.clear();
+
+  QX4Board board(u.board);
+  ASSERT_TRUE(u.firmware.LoadQX4FirmwareToDisplay(imagePath, loaderPath));
+  EXPECT_EQ(u.Statuses(), (std::vector<std::string>{
+                              "Sending reset",
+                              "Query Display",
+                              "Found: QX4-BOARD",
+                              "Downloading Loader to :QX4-BOARD",
+                              "Sending Loader: Sent 1024 out of 2048",
+                              "Sending Loader: Sent 2048 out of 2048",
+                              "Sending Loader: Sent 2048 out of 2048",
+                              "Starting Loader (1)",
+                              "Query Display for Loader (1)",
+                              "Downloading Firmware Flash Code",
+                              "Sending Flash: Sent 1024 out of 1500",
+                              "Sending Flash: Sent 1500 out of 1500",
+                              "Display Reboot 1",
+                          }));
+
+  board.stop = true;
+  std::lock_guard lock(board.mutex);
+  struct Want {
+    int command, length;
+    double address;
+  };
+  const std::vector<Want> want = {{FDL_QUERY, 0, 0},           {FDL_RAM_SIZE, 0, 0},
+                                  {FDL_RAM_LOADER, 1024, 0},   {FDL_RAM_LOADER, 1024, 1024},
+                                  {FDL_RAM_LOADER, 0, 2048},   {FDL_RUN_RAM, 0, 0},
+                                  {FDL_QUERY, 0, 0},           {FDL_FLASH_CODE, 1024, 0},
+                                  {FDL_FLASH_CODE, 476, 1024}, {FDL_REBOOT, 0, 0}};
+  ASSERT_EQ(board.frames.size(), want.size());
+  std::string loaded, flashed;
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    SCOPED_TRACE(i);
+    const auto& f = board.frames[i];
+    EXPECT_EQ(f.header.Command, want[i].command);
+    EXPECT_EQ(f.header.Length, want[i].length);
+    EXPECT_EQ(f.header.Address, want[i].address);
+    EXPECT_EQ(f.header.Status, 0);
+    const std::size_t body = f.whole.size() - 2;
+    const std::uint16_t check = QX4FrameCheck(f.whole.substr(0, body));
+    EXPECT_EQ(f.whole.substr(body),
+              std::string({static_cast<char>(check), static_cast<char>(check >> 8)}));
+    const std::string data = f.whole.substr(kQX4HeaderSize, body - kQX4HeaderSize);
+    if (f.header.Command == FDL_RAM_LOADER) loaded += data;
+    if (f.header.Command == FDL_FLASH_CODE) flashed += data;
+  }
+  EXPECT_EQ(board.frames[0].whole, Bytes("7E 01 00 00 00 00 00 00 00 34 A7"));
+  EXPECT_EQ(loaded, loader);
+  EXPECT_EQ(flashed, image);
+  // The loader gets three seconds to start before the first query.
+  EXPECT_GE(board.frames[6].at - board.frames[5].at, 2900ms);
+}
+
+// A menu board that prints a prompt but no banner, and a NAK: not a menu, and the NAK
+// brings the cancel sequence; the banner then finds the menu.
+TEST(MenuUpload, PromptWithoutBannerIsNoMenuAndNakBringsCancelSequence) {
+  Uploader u;
+  ASSERT_TRUE(u.Open());
+  u.firmware.OnStatus = [&](const std::string& s) {
+    {
+      std::lock_guard lock(u.mutex);
+      u.statuses.push_back(s);
+    }
+    if (s == "Sending Go Command1!") u.firmware.CancelCommand();
+  };
+  std::thread board([&] {
+    const std::string reset = u.board.ReadFrame();
+    EXPECT_EQ(reset.substr(0, 2), std::string({DLE, STX}));
+    EXPECT_EQ(u.board.Read(8), std::string(6, '\x18') + "\r\r");
+    u.board.Write("BOOT MENU\r\n>\x15");
+    // After the ten-second window: nine CAN and a CR, then a menu request.
+    EXPECT_EQ(u.board.Read(12, 15s), std::string(9, '\x18') + "\r" + "M\r");
+    u.board.Write("\r\nOrvane boot\r\n>");
+    EXPECT_EQ(u.board.Read(2, 5s), "G\r");
+  });
+  EXPECT_TRUE(u.firmware.ResetAndClearSign());
+  board.join();
+  EXPECT_EQ(u.Statuses(),
+            (std::vector<std::string>{"Sending reset command to sign!", "Waiting for menu! Try #1",
+                                      "Waiting for menu! Try #2", "Menu Found!",
+                                      "Sending Go Command1!", "Cancelling commands"}));
+}
+
+}  // namespace
