@@ -13,7 +13,9 @@
 
 #include "bytes.hpp"
 #include "control_rig.hpp"
+#include "display_rig.hpp"
 #include "peer.hpp"
+#include "signsim/sha256.hpp"
 
 namespace {
 
@@ -259,5 +261,259 @@ TEST(MenuUpload, PromptWithoutBannerIsNoMenuAndNakBringsCancelSequence) {
                                       "Waiting for menu! Try #2", "Menu Found!",
                                       "Sending Go Command1!", "Cancelling commands"}));
 }
+
+// --- Against signsim's boot loader and QX4 board.
+
+using signsim::Fault;
+using signsim::FaultKind;
+
+// An XMODEM image as a receiver keeps it: 1024-byte blocks while a whole one is left,
+// then 128-byte blocks, the last padded with 0x1A.
+std::string Padded(std::string image) {
+  const std::size_t tail = image.size() % 1024;
+  image.append((128 - tail % 128) % 128, '\x1A');
+  return image;
+}
+
+struct FirmwareRig : DisplayRig {
+  explicit FirmwareRig(signsim::Options options = {}) : DisplayRig(std::move(options)) {
+    control->OnFirmwareStatus = [this](const std::string& s) {
+      statuses.push_back(s);
+      if (s == cancelAt) cancelSeen = true;
+    };
+    // The pump cancels once the status it waits for was raised: a cancel from inside a wait.
+    control->MessagePump = [this] {
+      if (cancelSeen && pumpCancels) {
+        pumpCancels = false;
+        control->CancelFirmwareTransmit();
+      }
+    };
+  }
+  std::string File(const std::string& name, const std::string& bytes) {
+    dir.Write(name, bytes);
+    return (dir.path() / name).string();
+  }
+  nlohmann::json Firmware() const { return sim->State()["firmware"]; }
+
+  std::vector<std::string> statuses;
+  std::string cancelAt;
+  bool cancelSeen = false;
+  bool pumpCancels = false;
+};
+
+// Menu upload over TCP and a direct line: ResetDisplay leaves the next command its own
+// answer, the image arrives whole, and the sign answers its protocol again afterwards.
+class MenuUploadOn : public testing::TestWithParam<Channel> {};
+
+TEST_P(MenuUploadOn, ImageArrivesAndTheSignComesBack) {
+  FirmwareRig rig;
+  ASSERT_TRUE(rig.Open(1, GetParam()));
+  ASSERT_TRUE(rig.control->ResetDisplay());
+  rig.control->GetDisplayTime();
+  EXPECT_TRUE(rig.control->WasLastTransmitionGood()) << rig.control->LastErrorMessage();
+
+  const std::string image = RandomBytes(5000, 3);
+  ASSERT_TRUE(rig.control->TransmitFirmware(rig.File("fw.bin", image)));
+  EXPECT_EQ(rig.statuses,
+            (std::vector<std::string>{
+                "Sending reset", "Waiting for menu! Try #1", "Menu Found!", "Prep for d/l",
+                "The file is now loaded on the sign. Please wait for Firmware Burn!",
+                "Prep for writing firmware", "Waiting for flash write", "Sending Go Command1!",
+                "Sending Go Command2!", "Sending Go Command3!", "Sign should be reset!"}));
+  const auto fw = rig.Firmware();
+  EXPECT_EQ(fw["size"], 5120);
+  EXPECT_EQ(fw["sha256"], signsim::Sha256Hex(Padded(image)));
+  rig.control->GetDisplayTime();
+  EXPECT_TRUE(rig.control->WasLastTransmitionGood()) << rig.control->LastErrorMessage();
+}
+
+INSTANTIATE_TEST_SUITE_P(Channels, MenuUploadOn, testing::Values(Channel::kTcp, Channel::kPty),
+                         [](const auto& info) { return std::string(Name(info.param)); });
+
+// Each firmware call against a misbehaving sign, or cancelled, with its exact outcome.
+enum class Op { kMenu, kQX4, kReset };
+enum class Cancel { kNone, kPump, kThread };
+struct FaultRow {
+  const char* name;
+  Op op;
+  std::vector<Fault> faults;
+  Cancel cancel = Cancel::kNone;
+  const char* cancelAt = "";  // the status after which the cancel comes
+  bool result = false;
+  std::vector<std::string> lastStatuses = {};  // how the statuses end
+  std::size_t imageSize = 3000;
+};
+
+class FirmwareFault : public testing::TestWithParam<FaultRow> {};
+
+TEST_P(FirmwareFault, EndsAsTheStatusSays) {
+  const FaultRow& row = GetParam();
+  signsim::Options options;
+  if (row.op == Op::kQX4) options.board = signsim::Board::Qx4;
+  FirmwareRig rig(options);
+  ASSERT_TRUE(rig.Open());
+  for (const Fault& f : row.faults)
+    rig.sim->AddFault(f);
+  rig.cancelAt = row.cancelAt;
+  rig.pumpCancels = row.cancel == Cancel::kPump;
+  std::thread canceller;
+  if (row.cancel == Cancel::kThread) {
+    // From another thread, while the XMODEM transfer runs.
+    canceller = std::thread([&rig] {
+      rig.sim->WaitFor([](const signsim::Counters& c) { return c.xmodemBlocks >= 3; }, 60s);
+      rig.control->CancelFirmwareTransmit();
+    });
+  }
+  const std::string image = RandomBytes(row.imageSize, 4);
+  const std::string file = rig.File("fw.bin", image);
+  bool result = false;
+  switch (row.op) {
+    case Op::kMenu:
+      result = rig.control->TransmitFirmware(file);
+      break;
+    case Op::kQX4:
+      result = rig.control->TransmitQX4Firmware(file, rig.File("loader.bin", RandomBytes(1500, 5)));
+      break;
+    case Op::kReset:
+      result = rig.control->ResetAndClearSign();
+      break;
+  }
+  if (canceller.joinable()) canceller.join();
+  EXPECT_EQ(result, row.result);
+  ASSERT_GE(rig.statuses.size(), row.lastStatuses.size());
+  EXPECT_EQ(
+      std::vector<std::string>(rig.statuses.end() - static_cast<long>(row.lastStatuses.size()),
+                               rig.statuses.end()),
+      row.lastStatuses);
+  // An image on the sign is exactly the one sent; a menu upload that failed left none.
+  const auto fw = rig.Firmware();
+  const std::string sent = row.op == Op::kQX4 ? image : Padded(image);
+  if (fw["flashWrites"] > 0) EXPECT_EQ(fw["sha256"], signsim::Sha256Hex(sent));
+  if (row.op == Op::kMenu) EXPECT_EQ(fw["flashWrites"], row.result ? 1 : 0);
+  if (row.lastStatuses.back() == "Display Reboot 1") EXPECT_EQ(fw["flashWrites"], 1);
+}
+
+const Fault kAlwaysNoMenu{FaultKind::NoMenu, 0, signsim::kAlways};
+const std::string kTransmitionError = "Transmition Error! Cancelling!";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FirmwareFault,
+    testing::Values(
+        // The receiver starts only on the fourth "L": too late to be trusted.
+        FaultRow{
+            "StartOnFourthTry",
+            Op::kMenu,
+            {{FaultKind::NoXmodem, 0, 3}},
+            Cancel::kNone,
+            "",
+            false,
+            {"Prep for d/l", "Unable to start transmition! Display not sending start commands!",
+             kTransmitionError}},
+        FaultRow{"NakStorm",
+                 Op::kMenu,
+                 {{FaultKind::XmodemNak, 2, signsim::kAlways}},
+                 Cancel::kNone,
+                 "",
+                 false,
+                 {"Prep for d/l", kTransmitionError}},
+        FaultRow{"ReceiverCancels",
+                 Op::kMenu,
+                 {{FaultKind::XmodemCancel, 2}},
+                 Cancel::kNone,
+                 "",
+                 false,
+                 {"Prep for d/l", kTransmitionError}},
+        // Marks for a second, then silence: fails after the 15-s window.
+        FaultRow{"FlashStalls",
+                 Op::kMenu,
+                 {{FaultKind::FlashStall, 1000}},
+                 Cancel::kNone,
+                 "",
+                 false,
+                 {"Waiting for flash write", "Sign Flashwrite not Confirmed!"}},
+        // Twenty seconds of marks keep the 15-s window open.
+        FaultRow{"SlowFlashKeptAlive",
+                 Op::kMenu,
+                 {{FaultKind::SlowFlash, 20000}},
+                 Cancel::kNone,
+                 "",
+                 true,
+                 {"Sending Go Command3!", "Sign should be reset!"}},
+        FaultRow{"CancelInMenuTries",
+                 Op::kMenu,
+                 {kAlwaysNoMenu},
+                 Cancel::kPump,
+                 "Waiting for menu! Try #2",
+                 false,
+                 {"Waiting for menu! Try #2", "Cancelling commands"}},
+        FaultRow{"CancelInTransfer",
+                 Op::kMenu,
+                 {},
+                 Cancel::kThread,
+                 "",
+                 false,
+                 {"Prep for d/l", "Cancelling commands", kTransmitionError},
+                 200000},
+        FaultRow{
+            "CancelInFlashWait",
+            Op::kMenu,
+            {{FaultKind::FlashStall, 0}},
+            Cancel::kPump,
+            "Waiting for flash write",
+            false,
+            {"Waiting for flash write", "Cancelling commands", "Sign Flashwrite not Confirmed!"}},
+        FaultRow{"ResetAndClear",
+                 Op::kReset,
+                 {},
+                 Cancel::kNone,
+                 "",
+                 true,
+                 {"Sending reset command to sign!", "Waiting for menu! Try #1", "Menu Found!",
+                  "Sending Go Command1!", "Sending Go Command2!", "Sending Go Command3!",
+                  "Sign should be reset!"}},
+        FaultRow{"ResetAndClearNoMenu",
+                 Op::kReset,
+                 {kAlwaysNoMenu},
+                 Cancel::kNone,
+                 "",
+                 false,
+                 {"Waiting for menu! Try #4", "Menu Not Loaded! Cancelling!"}},
+        FaultRow{"QX4",
+                 Op::kQX4,
+                 {},
+                 Cancel::kNone,
+                 "",
+                 true,
+                 {"Sending Flash: Sent 3000 out of 3000", "Display Reboot 1"}},
+        FaultRow{"QX4SilentQuery",
+                 Op::kQX4,
+                 {{FaultKind::LoaderSilent, 0, 1, FDL_QUERY}},
+                 Cancel::kNone,
+                 "",
+                 false,
+                 {"Query Display", "No Answer from Display"}},
+        FaultRow{"QX4SilentLoaderBlock",
+                 Op::kQX4,
+                 {{FaultKind::LoaderSilent, 0, 1, FDL_RAM_LOADER}},
+                 Cancel::kNone,
+                 "",
+                 false,
+                 {"Sending Loader: Sent 1024 out of 1500", "No Answer"}},
+        FaultRow{"QX4SilentFlashBlock",
+                 Op::kQX4,
+                 {{FaultKind::LoaderSilent, 0, 1, FDL_FLASH_CODE}},
+                 Cancel::kNone,
+                 "",
+                 false,
+                 {"Sending Flash: Sent 1024 out of 3000", "No Answer"}},
+        // The image is written even when the board never confirms the reboot.
+        FaultRow{"QX4SilentReboot",
+                 Op::kQX4,
+                 {{FaultKind::LoaderSilent, 0, signsim::kAlways, FDL_REBOOT}},
+                 Cancel::kNone,
+                 "",
+                 true,
+                 {"Display Reboot 3", "Display did not answer Reboot CMD"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
