@@ -1,8 +1,11 @@
-// signsim's side of the line: a session of a fresh sign takes either raw bytes (frame
-// assembly, inquiries, acknowledges, noise) or commands framed as a host frames them,
-// so that the sign's command decoders are reached past the block check. A fault may be
-// armed first. With none, every framed command for the sign must get DLE ACK and one
-// reply frame that a host accepts.
+// signsim's side of the line: a session of a fresh sign (either board) takes either raw
+// bytes (frame assembly, inquiries, acknowledges, noise, after a reset the boot loader's
+// menu and XMODEM receiver), with its timer fired on cue and QX4 loader frames built to
+// pass their check, or commands framed as a host frames them, so that the sign's command
+// decoders are reached past the block check. A fault may be armed first. With none,
+// every framed command for the sign but the reset and the download preparation must get
+// DLE ACK and one reply frame that a host accepts, and a loader frame's answer must be
+// whole.
 #include <qordtcon/qordtcon.hpp>
 
 #include "fuzz.hpp"
@@ -16,8 +19,27 @@ using namespace qordtcon;
 struct CaptureLine : signsim::Line {
   void Send(std::string bytes, std::chrono::milliseconds) override { out += bytes; }
   void Drop() override {}
+  void Schedule(std::chrono::milliseconds, std::function<void()> callback) override {
+    timer = std::move(callback);
+  }
+  void Cancel() override { timer = nullptr; }
+  void Fire() {
+    if (auto callback = std::exchange(timer, nullptr)) callback();
+  }
   std::string out;
+  std::function<void()> timer;
 };
+
+// A loader answer: "~", its header, the length it gives, and a check value that holds.
+void RequireLoaderAnswer(const std::string& out) {
+  FUZZ_REQUIRE(out.size() >= kQX4HeaderSize + 2);
+  const std::size_t length = static_cast<std::uint8_t>(out[3]) | static_cast<std::uint8_t>(out[4])
+                                                                     << 8;
+  FUZZ_REQUIRE(out.size() == kQX4HeaderSize + length + 2);
+  const std::uint16_t check = QX4FrameCheck(std::string_view(out).substr(0, out.size() - 2));
+  FUZZ_REQUIRE(static_cast<std::uint8_t>(out[out.size() - 2]) == (check & 0xFF));
+  FUZZ_REQUIRE(static_cast<std::uint8_t>(out.back()) == check >> 8);
+}
 
 // DLE ACK, then a reply frame from node 1 to the command whose body is `command`.
 void RequireAnswer(const std::string& out, std::string_view command, bool newBcc) {
@@ -40,21 +62,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const std::uint8_t mode = in.Byte();
   const std::uint8_t faultValue = in.Byte();
   signsim::Options options;
+  options.board = mode & 0x40 ? signsim::Board::Qx4 : signsim::Board::Menu;
+  options.loaderStartTime = {};
   signsim::SharedSign sign(options);
   CaptureLine line;
   signsim::Session session(sign, line);
 
   const int kind = mode >> 1 & 15;
+  // The boot loader's faults (after Reorder) leave frames and loader frames alone.
   const bool faulty = kind <= static_cast<int>(signsim::FaultKind::Reorder);
-  if (faulty) {
-    const int count = mode & 0x20 ? signsim::kAlways : 1;
-    sign.AddFault({static_cast<signsim::FaultKind>(kind), faultValue, count});
-  }
+  sign.AddFault(
+      {static_cast<signsim::FaultKind>(kind), faultValue, mode & 0x20 ? signsim::kAlways : 1});
 
   if (!(mode & 1)) {
-    // Raw bytes, in two batches.
-    session.Receive(in.Take(in.Byte()));
-    session.Receive(in.Rest());
+    if (mode & 0x80) session.Receive(BuildCommandFrame({1, 0, 0xAA, 1, false}, {}));
+    // Raw batches; 255 fires the timer, 254 sends a loader frame.
+    while (!in.Empty() && !session.Dropped()) {
+      const std::uint8_t op = in.Byte();
+      line.out.clear();
+      if (op == 255) {
+        line.Fire();
+      } else if (op == 254) {
+        FirmwareDLQX4 frame;
+        frame.NewCMD();
+        frame.Command = in.Byte() % 8;
+        frame.Address = in.Word() & 0xFC00;
+        frame.Data = in.Take(in.Word() % 1100);
+        frame.Length = static_cast<std::int32_t>(frame.Data.size());
+        session.Receive(frame.GetStreamData());
+        if (!faulty && !line.out.empty() && line.out[0] == '~') RequireLoaderAnswer(line.out);
+      } else {
+        session.Receive(in.Take(op));
+      }
+    }
     return 0;
   }
   std::uint16_t number = 0;
@@ -71,7 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     line.out.clear();
     session.Receive(BuildCommandFrame(header, data));
     if (faulty) continue;
-    if (header.dst == 1) {
+    if (header.cmd == 0 && (header.fnc == 0xAA || header.fnc == 0xAB)) {
+      FUZZ_REQUIRE(line.out.empty());
+    } else if (header.dst == 1) {
       RequireAnswer(line.out, CommandBody(header, data), header.newBcc);
     } else {
       FUZZ_REQUIRE(line.out.empty());
