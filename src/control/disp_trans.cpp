@@ -49,6 +49,7 @@ qorDispTrans::qorDispTrans() {
   m_CellRoutines = std::make_unique<classrCellCmdsTransRoutines>(engine);
   m_CounterRoutines = std::make_unique<classrCounterCmdTransRoutines>(engine);
   m_GraphicRoutines = std::make_unique<classrGraphicTransRoutines>(engine);
+  m_FirmWare = std::make_unique<classrFirmWareUL>(*m_OutPutRoutines, *m_DiagRoutines);
 
   // The inner objects' events, relayed as the control's own.
   m_TransRoutines->OnPacketSent = [this](std::int16_t tn, std::int16_t retry) {
@@ -74,6 +75,9 @@ qorDispTrans::qorDispTrans() {
   m_GraphicRoutines->OnFileTransferStatus = [this](std::int32_t packet, std::int32_t packets,
                                                    std::int32_t sent, std::int32_t total) {
     if (OnFileTransferStatus) OnFileTransferStatus(packet, packets, sent, total);
+  };
+  m_FirmWare->OnStatus = [this](const std::string& text) {
+    if (OnFirmwareStatus) OnFirmwareStatus(text);
   };
   m_OutPutRoutines->OnStatus = [this](const std::string& text) {
     if (OnStatus) OnStatus(text);

@@ -1,5 +1,6 @@
-// The control's file methods: forwarders to the file routines, and the entry points that
-// check a file on this computer before it is sent.
+// The control's file and firmware methods: forwarders to the file routines and the
+// firmware uploader, and the entry points that check a file on this computer before it
+// is sent.
 #include <filesystem>
 
 #include "qordtcon/control/disp_trans.hpp"
@@ -70,6 +71,23 @@ bool qorDispTrans::GetFileFromSignByFileName(const std::string& sFileName,
   std::error_code ec;
   std::filesystem::remove(sDestFileName, ec);  // gone also when the fetch then fails
   return m_GraphicRoutines->GetFileFromSign(sFileName, sDestFileName);
+}
+
+bool qorDispTrans::TransmitFirmware(const std::string& sFileName) {
+  return m_FirmWare->LoadFirmwareToDisplay(sFileName);
+}
+
+bool qorDispTrans::ResetAndClearSign() {
+  return m_FirmWare->ResetAndClearSign();
+}
+
+void qorDispTrans::CancelFirmwareTransmit() {
+  m_FirmWare->CancelCommand();
+}
+
+bool qorDispTrans::TransmitQX4Firmware(const std::string& sFileName,
+                                       const std::string& sLoaderFile) {
+  return m_FirmWare->LoadQX4FirmwareToDisplay(sFileName, sLoaderFile);
 }
 
 }  // namespace qordtcon

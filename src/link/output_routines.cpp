@@ -40,7 +40,7 @@ bool classrOutPutRoutines::IsSerial() const {
 }
 
 bool classrOutPutRoutines::Canceled() {
-  if (!vars_.Cancel) return false;
+  if (!vars_.Cancel) return StopFlag && *StopFlag;
   ErrorMessage = "User Canceled";
   return true;
 }
@@ -76,7 +76,7 @@ void classrOutPutRoutines::Interrupt() {
 
 void classrOutPutRoutines::Sleep(std::int32_t milliseconds) {
   const auto deadline = After(milliseconds);
-  while (Clock::now() < deadline && !vars_.Cancel)
+  while (Clock::now() < deadline && !Stopped())
     WaitStep(deadline);
 }
 
@@ -85,7 +85,7 @@ void classrOutPutRoutines::delay(double Seconds) {
                                            std::chrono::duration<double>(Seconds));
   do {
     Pump();
-    if (Clock::now() >= deadline || vars_.Cancel) break;
+    if (Clock::now() >= deadline || Stopped()) break;
     WaitStep(deadline);
   } while (true);
 }
@@ -171,7 +171,7 @@ void classrOutPutRoutines::SendAfterAbort(std::string Data) {
 
 void classrOutPutRoutines::AwaitInput(std::size_t count, std::chrono::milliseconds most) {
   const auto deadline = Clock::now() + most;
-  while (vars_.Connected && Clock::now() < deadline && !vars_.Cancel) {
+  while (vars_.Connected && Clock::now() < deadline && !Stopped()) {
     std::size_t waiting = 0;
     if (IsSerial()) {
       SerialChannel& port = *vars_.SerialPort;

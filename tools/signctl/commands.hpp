@@ -187,6 +187,7 @@ void AddPlayCommands(Registry& r);
 void AddDirCommands(Registry& r);
 void AddFileCommands(Registry& r);
 void AddDataCommands(Registry& r);
+void AddFirmwareCommands(Registry& r);
 // `frame`, `dump` and the code lookups: no sign needed.
 void AddOfflineCommands(CLI::App& app, const Globals& globals);
 

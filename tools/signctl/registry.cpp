@@ -171,6 +171,7 @@ void BuildCommandLine(CLI::App& app, Globals& globals, Registry& registry) {
   AddDirCommands(registry);
   AddFileCommands(registry);
   AddDataCommands(registry);
+  AddFirmwareCommands(registry);
   AddOfflineCommands(app, globals);
 }
 

@@ -1,5 +1,7 @@
 #include "session.hpp"
 
+#include "interrupt.hpp"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -217,9 +219,16 @@ int Execute(const Globals& globals, const std::string& command, const Action& ac
       progressShown = true;
     };
   }
+  const InterruptGuard interrupt([&control, &action] {
+    if (action.cancel) {
+      action.cancel(control);
+    } else {
+      control.UserAbort();
+    }
+  });
   if (!control.OpenConnectionToDisplay(method)) {
     std::cerr << "signctl: " << OneLine(control.LastErrorMessage()) << '\n';
-    return kNoConnection;
+    return interrupt.Interrupted() ? kInterrupted : kNoConnection;
   }
   if (globals.newBcc) control.UseNewBccMethod(true);
 
@@ -237,7 +246,8 @@ int Execute(const Globals& globals, const std::string& command, const Action& ac
   if (progressShown) std::cerr << '\n';
   control.CloseConnectionToDisplay();
   if (!valueError.empty()) throw UsageError(command + ": " + valueError);
-  return Emit(outcome, globals.json, command);
+  const int status = Emit(outcome, globals.json, command);
+  return interrupt.Interrupted() ? kInterrupted : status;
 }
 
 }  // namespace signctl

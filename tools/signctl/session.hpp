@@ -51,16 +51,19 @@ int Emit(const Outcome& outcome, bool json, const std::string& command);
 
 // What a subcommand that needs a sign does once its options are parsed: `check` runs
 // before connecting and throws for values that do not fit their fields; `run` gets the
-// open control.
+// open control; `cancel` is what a Ctrl-C asks of the control while it runs (default:
+// UserAbort).
 struct Action {
   std::function<void()> check;
   std::function<Outcome(qordtcon::qorDispTrans&)> run;
+  std::function<void(qordtcon::qorDispTrans&)> cancel = nullptr;
 };
 
 // Whether stderr is a terminal (a progress bar then redraws one line).
 bool ErrIsTerminal();
 
-// Opens the sign, runs the action, closes, prints; gives the exit status.
+// Opens the sign, runs the action, closes, prints; gives the exit status (130 when a Ctrl-C
+// or SIGTERM ended the run).
 int Execute(const Globals& globals, const std::string& command, const Action& action);
 
 }  // namespace signctl

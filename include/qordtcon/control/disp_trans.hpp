@@ -18,6 +18,7 @@
 
 #include "qordtcon/filetransfer/graphic.hpp"
 #include "qordtcon/filetransfer/graphic_routines.hpp"
+#include "qordtcon/firmware/firmware_ul.hpp"
 #include "qordtcon/link/connection_method.hpp"
 #include "qordtcon/link/output_routines.hpp"
 #include "qordtcon/payloads/datetime.hpp"
@@ -183,6 +184,17 @@ class qorDispTrans {
   // Fetches a file from the sign into sDestFileName, which is deleted first.
   bool GetFileFromSignByFileName(const std::string& sFileName, const std::string& sDestFileName);
 
+  // --- Firmware (progress as FirmwareStatus texts).
+  // Through the sign's boot menu with XMODEM; true once the flash write was confirmed.
+  bool TransmitFirmware(const std::string& sFileName);
+  // Resets the sign into its boot menu and starts it again; true when the menu was found.
+  bool ResetAndClearSign();
+  // Ends a running firmware call at its next check; callable from any thread, an event
+  // handler or the message pump.
+  void CancelFirmwareTransmit();
+  // A QX4 board: the RAM loader sLoaderFile first, then the image sFileName.
+  bool TransmitQX4Firmware(const std::string& sFileName, const std::string& sLoaderFile);
+
   // --- Paged, scheduled and default messages, fonts.
   bool SetDisplayPagedTextMessage(const classPAGE_MSG& tMessage);
   bool StartStopPagedTextMessageOnDisplay(bool Start);
@@ -262,6 +274,7 @@ class qorDispTrans {
   std::unique_ptr<classrCellCmdsTransRoutines> m_CellRoutines;
   std::unique_ptr<classrCounterCmdTransRoutines> m_CounterRoutines;
   std::unique_ptr<classrGraphicTransRoutines> m_GraphicRoutines;
+  std::unique_ptr<classrFirmWareUL> m_FirmWare;
 };
 
 }  // namespace qordtcon

@@ -27,6 +27,9 @@ class classrOutPutRoutines {
   std::string ErrorMessage;
   // Longest wait for a file-transfer answer in ms (setting ResponseLongestWait).
   std::int32_t ResponseLongestWait = 15000;
+  // While set (by a firmware upload, to its cancel flag), reads, pauses and input waits
+  // also end when it turns true. Unlike a user abort it refuses nothing afterwards.
+  const std::atomic<bool>* StopFlag = nullptr;
   // Set by a file transfer when it starts: 2 keeps data lines out of the log, 1 not.
   std::int16_t LinkTransferMode = 0;
   // MessageResponseTime as the file transfer read it when it started; the engine uses it
@@ -99,8 +102,10 @@ class classrOutPutRoutines {
   std::string InputSerial(std::int16_t count, Clock::time_point limit);
   std::string InputNetwork(std::int16_t count, bool trace, Clock::time_point limit);
   std::string ReadOne(bool trace, Clock::time_point limit);
-  // True (with "User Canceled") when the user aborted.
+  // True (with "User Canceled") when the user aborted; true without a text when the
+  // StopFlag turned true.
   bool Canceled();
+  bool Stopped() const { return vars_.Cancel || (StopFlag && *StopFlag); }
   // Waits until the serial port has sent what it was given, with the read time-out as
   // deadline; false when it could not.
   bool Drain(SerialChannel& port);
