@@ -73,7 +73,6 @@ TEST(SignsimFaults, SpecsParseOrSayWhatIsAccepted) {
       {"drop-after=0", FaultKind::DropAfter, 0, 1},
       {"reorder:always", FaultKind::Reorder, 0, -1},
       {"no-xmodem:3", FaultKind::NoXmodem, 0, 3},
-      {"xmodem-nak", FaultKind::XmodemNak, 1, 1},
       {"flash-stall", FaultKind::FlashStall, 1000, 1},
       {"slow-flash=20000", FaultKind::SlowFlash, 20000, 1},
   };
@@ -85,8 +84,6 @@ TEST(SignsimFaults, SpecsParseOrSayWhatIsAccepted) {
   }
   const signsim::Fault only = signsim::ParseFault("error=5@0x0B/2:3");
   EXPECT_EQ(std::tuple(only.value, only.cmd, only.fnc, only.count), std::tuple(5, 11, 2, 3));
-  const signsim::Fault loader = signsim::ParseFault("loader-silent@6:always");
-  EXPECT_EQ(std::tuple(loader.cmd, loader.fnc, loader.count), std::tuple(6, -1, -1));
   const std::string accepted =
       "drop-ack, nak, bad-bcc, silent, error=CODE, echo, delay=MS, foreign[=NODE], "
       "drop-after=N, reorder, no-menu, no-xmodem, xmodem-nak[=BLOCK], xmodem-cancel[=BLOCK], "

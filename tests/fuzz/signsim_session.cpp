@@ -1,11 +1,10 @@
 // signsim's side of the line: a session of a fresh sign (either board) takes either raw
-// bytes (frame assembly, inquiries, acknowledges, noise, after a reset the boot loader's
-// menu and XMODEM receiver), with its timer fired on cue and QX4 loader frames built to
-// pass their check, or commands framed as a host frames them, so that the sign's command
-// decoders are reached past the block check. A fault may be armed first. With none,
-// every framed command for the sign but the reset and the download preparation must get
-// DLE ACK and one reply frame that a host accepts, and a loader frame's answer must be
-// whole.
+// bytes (frame assembly, inquiries, acknowledges, noise, the boot loader after a reset,
+// its timer fired on cue, QX4 loader frames) or commands framed as a host frames them, so
+// that the sign's command decoders are reached past the block check. A fault may be armed
+// first. With none, every framed command for the sign but the reset and the download
+// preparation must get DLE ACK and one reply frame that a host accepts, and a loader
+// answer must be whole.
 #include <qordtcon/qordtcon.hpp>
 
 #include "fuzz.hpp"
@@ -23,22 +22,17 @@ struct CaptureLine : signsim::Line {
     timer = std::move(callback);
   }
   void Cancel() override { timer = nullptr; }
-  void Fire() {
-    if (auto callback = std::exchange(timer, nullptr)) callback();
-  }
   std::string out;
   std::function<void()> timer;
 };
 
-// A loader answer: "~", its header, the length it gives, and a check value that holds.
+// A loader answer: "~", its header, the data its length gives, and a check that holds.
 void RequireLoaderAnswer(const std::string& out) {
-  FUZZ_REQUIRE(out.size() >= kQX4HeaderSize + 2);
-  const std::size_t length = static_cast<std::uint8_t>(out[3]) | static_cast<std::uint8_t>(out[4])
-                                                                     << 8;
-  FUZZ_REQUIRE(out.size() == kQX4HeaderSize + length + 2);
-  const std::uint16_t check = QX4FrameCheck(std::string_view(out).substr(0, out.size() - 2));
-  FUZZ_REQUIRE(static_cast<std::uint8_t>(out[out.size() - 2]) == (check & 0xFF));
-  FUZZ_REQUIRE(static_cast<std::uint8_t>(out.back()) == check >> 8);
+  FirmwareDLQX4 answer;
+  answer.SetStreamData(out);
+  answer.Data =
+      out.substr(std::min(out.size(), kQX4HeaderSize), static_cast<std::size_t>(answer.Length));
+  FUZZ_REQUIRE(answer.GetStreamData() == out);
 }
 
 // DLE ACK, then a reply frame from node 1 to the command whose body is `command`.
@@ -81,15 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
       const std::uint8_t op = in.Byte();
       line.out.clear();
       if (op == 255) {
-        line.Fire();
+        if (auto callback = std::exchange(line.timer, nullptr)) callback();
       } else if (op == 254) {
-        FirmwareDLQX4 frame;
-        frame.NewCMD();
-        frame.Command = in.Byte() % 8;
-        frame.Address = in.Word() & 0xFC00;
-        frame.Data = in.Take(in.Word() % 1100);
-        frame.Length = static_cast<std::int32_t>(frame.Data.size());
-        session.Receive(frame.GetStreamData());
+        const std::uint8_t command = in.Byte() % 8;
+        const double address = in.Word() & 0xFC00;
+        const std::string data = in.Take(in.Word() % 1100);
+        const auto length = static_cast<std::int32_t>(data.size());
+        session.Receive(FirmwareDLQX4{kQX4Flag, command, 0, length, address, data}.GetStreamData());
         if (!faulty && !line.out.empty() && line.out[0] == '~') RequireLoaderAnswer(line.out);
       } else {
         session.Receive(in.Take(op));
