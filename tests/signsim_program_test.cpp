@@ -52,6 +52,7 @@ TEST(SignsimProgram, BadOptionsGiveOneLineAndStatus2) {
   const Case cases[] = {
       {"--node 300", "signsim: --node: Value 300 not in range 0 to 254 (see signsim --help)\n"},
       {"--fault nak=1", "signsim: --fault: bad fault 'nak=1': 'nak' takes no value\n"},
+      {"--board qx5", "signsim: --board: qx5 not in {menu,qx4} (see signsim --help)\n"},
       {"--tcp localhost",
        "signsim: --tcp: 'localhost' is not ADDR:PORT: give an IP address and a port 0..65535, "
        "e.g. 127.0.0.1:3001 or [::1]:3001\n"},
@@ -98,9 +99,11 @@ TEST(SignsimProgram, ServesUntilSigtermThenReportsItsCounters) {
             "signsim: counters frames=2 acks=1 naks=1 inquiries=0 executed=1 repeats=0 "
             "broadcasts=0 otherNode=0 hostAcks=0 hostNaks=0 connections=1 dials=0 connects=0 "
             "hangups=0 disconnects=1 badBcc=0 replies=1 oversized=0 filesReceived=0 fileBlocks=0 "
-            "filesDeleted=0 fileRequests=0\n"
+            "filesDeleted=0 fileRequests=0 boots=0 xmodemBlocks=0 xmodemNaks=0 flashWrites=0 "
+            "loaderFrames=0\n"
             "signsim: faults applied drop-ack=0 nak=1 bad-bcc=0 silent=0 error=0 echo=0 delay=0 "
-            "foreign=0 drop-after=0 reorder=0\n");
+            "foreign=0 drop-after=0 reorder=0 no-menu=0 no-xmodem=0 xmodem-nak=0 "
+            "xmodem-cancel=0 flash-stall=0 slow-flash=0 loader-silent=0\n");
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(serial)));
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(modem)));
 }

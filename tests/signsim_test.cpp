@@ -72,6 +72,9 @@ TEST(SignsimFaults, SpecsParseOrSayWhatIsAccepted) {
       {"foreign=9", FaultKind::Foreign, 9, 1},
       {"drop-after=0", FaultKind::DropAfter, 0, 1},
       {"reorder:always", FaultKind::Reorder, 0, -1},
+      {"no-xmodem:3", FaultKind::NoXmodem, 0, 3},
+      {"flash-stall", FaultKind::FlashStall, 1000, 1},
+      {"slow-flash=20000", FaultKind::SlowFlash, 20000, 1},
   };
   for (const Good& g : good) {
     const signsim::Fault f = signsim::ParseFault(g.spec);
@@ -83,8 +86,10 @@ TEST(SignsimFaults, SpecsParseOrSayWhatIsAccepted) {
   EXPECT_EQ(std::tuple(only.value, only.cmd, only.fnc, only.count), std::tuple(5, 11, 2, 3));
   const std::string accepted =
       "drop-ack, nak, bad-bcc, silent, error=CODE, echo, delay=MS, foreign[=NODE], "
-      "drop-after=N, reorder, each optionally followed by @CMD/FNC (only that command's frames) "
-      "and :COUNT or :always";
+      "drop-after=N, reorder, no-menu, no-xmodem, xmodem-nak[=BLOCK], xmodem-cancel[=BLOCK], "
+      "flash-stall[=MS], slow-flash=MS, loader-silent, each optionally followed by @CMD/FNC "
+      "(only that command's frames; @CMD, a loader command, for loader-silent) and :COUNT or "
+      ":always";
   // clang-format off
   const std::pair<const char*, std::string> bad[] = {
       {"", "bad fault '': unknown kind ''; accepted: " + accepted},
@@ -97,6 +102,9 @@ TEST(SignsimFaults, SpecsParseOrSayWhatIsAccepted) {
       {"nak:0", "bad fault 'nak:0': count '0' must be a number 1 or more, or 'always'"},
       {"nak@7", "bad fault 'nak@7': '@7' must be @CMD/FNC, each 0..255"},
       {"echo@1/0", "bad fault 'echo@1/0': 'echo' acts on bytes, not on one command's frames"},
+      {"no-menu@0/170", "bad fault 'no-menu@0/170': 'no-menu' acts on the boot loader, not on one command"},
+      {"loader-silent@1/2", "bad fault 'loader-silent@1/2': '@1/2' must be @CMD, a loader command 1..255"},
+      {"xmodem-cancel=0", "bad fault 'xmodem-cancel=0': value '0' does not fit: xmodem-cancel[=BLOCK], BLOCK 1 or more, the first block being 1 (default 1)"},
   };
   // clang-format on
   for (const auto& [spec, text] : bad) {

@@ -1,8 +1,10 @@
-// signsim's side of the line: a session of a fresh sign takes either raw bytes (frame
-// assembly, inquiries, acknowledges, noise) or commands framed as a host frames them,
-// so that the sign's command decoders are reached past the block check. A fault may be
-// armed first. With none, every framed command for the sign must get DLE ACK and one
-// reply frame that a host accepts.
+// signsim's side of the line: a session of a fresh sign (either board) takes either raw
+// bytes (frame assembly, inquiries, acknowledges, noise, the boot loader after a reset,
+// its timer fired on cue, QX4 loader frames) or commands framed as a host frames them, so
+// that the sign's command decoders are reached past the block check. A fault may be armed
+// first. With none, every framed command for the sign but the reset and the download
+// preparation must get DLE ACK and one reply frame that a host accepts, and a loader
+// answer must be whole.
 #include <qordtcon/qordtcon.hpp>
 
 #include "fuzz.hpp"
@@ -16,8 +18,22 @@ using namespace qordtcon;
 struct CaptureLine : signsim::Line {
   void Send(std::string bytes, std::chrono::milliseconds) override { out += bytes; }
   void Drop() override {}
+  void Schedule(std::chrono::milliseconds, std::function<void()> callback) override {
+    timer = std::move(callback);
+  }
+  void Cancel() override { timer = nullptr; }
   std::string out;
+  std::function<void()> timer;
 };
+
+// A loader answer: "~", its header, the data its length gives, and a check that holds.
+void RequireLoaderAnswer(const std::string& out) {
+  FirmwareDLQX4 answer;
+  answer.SetStreamData(out);
+  answer.Data =
+      out.substr(std::min(out.size(), kQX4HeaderSize), static_cast<std::size_t>(answer.Length));
+  FUZZ_REQUIRE(answer.GetStreamData() == out);
+}
 
 // DLE ACK, then a reply frame from node 1 to the command whose body is `command`.
 void RequireAnswer(const std::string& out, std::string_view command, bool newBcc) {
@@ -40,21 +56,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const std::uint8_t mode = in.Byte();
   const std::uint8_t faultValue = in.Byte();
   signsim::Options options;
+  options.board = mode & 0x40 ? signsim::Board::Qx4 : signsim::Board::Menu;
+  options.loaderStartTime = {};
   signsim::SharedSign sign(options);
   CaptureLine line;
   signsim::Session session(sign, line);
 
   const int kind = mode >> 1 & 15;
+  // The boot loader's faults (after Reorder) leave frames and loader frames alone.
   const bool faulty = kind <= static_cast<int>(signsim::FaultKind::Reorder);
-  if (faulty) {
-    const int count = mode & 0x20 ? signsim::kAlways : 1;
-    sign.AddFault({static_cast<signsim::FaultKind>(kind), faultValue, count});
-  }
+  sign.AddFault(
+      {static_cast<signsim::FaultKind>(kind), faultValue, mode & 0x20 ? signsim::kAlways : 1});
 
   if (!(mode & 1)) {
-    // Raw bytes, in two batches.
-    session.Receive(in.Take(in.Byte()));
-    session.Receive(in.Rest());
+    if (mode & 0x80) session.Receive(BuildCommandFrame({1, 0, 0xAA, 1, false}, {}));
+    // Raw batches; 255 fires the timer, 254 sends a loader frame.
+    while (!in.Empty() && !session.Dropped()) {
+      const std::uint8_t op = in.Byte();
+      line.out.clear();
+      if (op == 255) {
+        if (auto callback = std::exchange(line.timer, nullptr)) callback();
+      } else if (op == 254) {
+        const std::uint8_t command = in.Byte() % 8;
+        const double address = in.Word() & 0xFC00;
+        const std::string data = in.Take(in.Word() % 1100);
+        const auto length = static_cast<std::int32_t>(data.size());
+        session.Receive(FirmwareDLQX4{kQX4Flag, command, 0, length, address, data}.GetStreamData());
+        if (!faulty && !line.out.empty() && line.out[0] == '~') RequireLoaderAnswer(line.out);
+      } else {
+        session.Receive(in.Take(op));
+      }
+    }
     return 0;
   }
   std::uint16_t number = 0;
@@ -71,7 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     line.out.clear();
     session.Receive(BuildCommandFrame(header, data));
     if (faulty) continue;
-    if (header.dst == 1) {
+    if (header.cmd == 0 && (header.fnc == 0xAA || header.fnc == 0xAB)) {
+      FUZZ_REQUIRE(line.out.empty());
+    } else if (header.dst == 1) {
       RequireAnswer(line.out, CommandBody(header, data), header.newBcc);
     } else {
       FUZZ_REQUIRE(line.out.empty());

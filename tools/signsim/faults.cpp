@@ -11,6 +11,9 @@ namespace signsim {
 namespace {
 
 enum class ValueRule { None, Required, Optional };
+// What an @ narrows a kind to: one command's frames, one loader command, or nothing (a
+// kind that acts on bytes or on the boot loader).
+enum class Scope { Frame, Loader, None };
 
 struct KindInfo {
   FaultKind kind;
@@ -18,6 +21,7 @@ struct KindInfo {
   ValueRule rule;
   int min, max, fallback;
   std::string_view valueHelp;  // how the value is written, for error texts
+  Scope scope = Scope::Frame;
 };
 
 constexpr KindInfo kKinds[] = {
@@ -33,14 +37,27 @@ constexpr KindInfo kKinds[] = {
     {FaultKind::Foreign, "foreign", ValueRule::Optional, 0, 255, 2,
      "foreign[=NODE], NODE 0..255 (default 2)"},
     {FaultKind::DropAfter, "drop-after", ValueRule::Required, 0, 1 << 30, 0,
-     "drop-after=N, N bytes 0 or more"},
+     "drop-after=N, N bytes 0 or more", Scope::None},
     {FaultKind::Reorder, "reorder", ValueRule::None, 0, 0, 0, ""},
+    {FaultKind::NoMenu, "no-menu", ValueRule::None, 0, 0, 0, "", Scope::None},
+    {FaultKind::NoXmodem, "no-xmodem", ValueRule::None, 0, 0, 0, "", Scope::None},
+    {FaultKind::XmodemNak, "xmodem-nak", ValueRule::Optional, 1, 1 << 30, 1,
+     "xmodem-nak[=BLOCK], BLOCK 1 or more, the first block being 1 (default 1)", Scope::None},
+    {FaultKind::XmodemCancel, "xmodem-cancel", ValueRule::Optional, 1, 1 << 30, 1,
+     "xmodem-cancel[=BLOCK], BLOCK 1 or more, the first block being 1 (default 1)", Scope::None},
+    {FaultKind::FlashStall, "flash-stall", ValueRule::Optional, 0, 600000, 1000,
+     "flash-stall[=MS], MS 0..600000 milliseconds of marks (default 1000)", Scope::None},
+    {FaultKind::SlowFlash, "slow-flash", ValueRule::Required, 0, 600000, 0,
+     "slow-flash=MS, MS 0..600000 milliseconds", Scope::None},
+    {FaultKind::LoaderSilent, "loader-silent", ValueRule::None, 0, 0, 0, "", Scope::Loader},
 };
 
 constexpr std::string_view kAccepted =
     "drop-ack, nak, bad-bcc, silent, error=CODE, echo, delay=MS, foreign[=NODE], drop-after=N, "
-    "reorder, "
-    "each optionally followed by @CMD/FNC (only that command's frames) and :COUNT or :always";
+    "reorder, no-menu, no-xmodem, xmodem-nak[=BLOCK], xmodem-cancel[=BLOCK], flash-stall[=MS], "
+    "slow-flash=MS, loader-silent, "
+    "each optionally followed by @CMD/FNC (only that command's frames; @CMD, a loader command, "
+    "for loader-silent) and :COUNT or :always";
 
 // A whole decimal number, or 0x-hex; nothing else.
 std::optional<long long> ParseNumber(std::string_view text) {
@@ -120,11 +137,18 @@ Fault ParseFault(std::string_view spec) {
     if (info->kind == FaultKind::Echo || info->kind == FaultKind::DropAfter) {
       throw Bad(spec, "'" + std::string(name) + "' acts on bytes, not on one command's frames");
     }
-    if (!c || !f || *c < 0 || *c > 255 || *f < 0 || *f > 255) {
+    if (info->scope == Scope::None) {
+      throw Bad(spec, "'" + std::string(name) + "' acts on the boot loader, not on one command");
+    }
+    if (info->scope == Scope::Loader) {
+      if (!c || fnc || *c < 1 || *c > 255) {
+        throw Bad(spec, "'@" + std::string(*only) + "' must be @CMD, a loader command 1..255");
+      }
+    } else if (!c || !f || *c < 0 || *c > 255 || *f < 0 || *f > 255) {
       throw Bad(spec, "'@" + std::string(*only) + "' must be @CMD/FNC, each 0..255");
     }
     fault.cmd = static_cast<int>(*c);
-    fault.fnc = static_cast<int>(*f);
+    if (f) fault.fnc = static_cast<int>(*f);
   }
   if (count) {
     const auto number = ParseNumber(*count);
@@ -151,9 +175,10 @@ bool FaultSet::Armed(FaultKind kind) const {
   return std::any_of(armed_.begin(), armed_.end(), [&](const Fault& f) { return f.kind == kind; });
 }
 
-std::optional<Fault> FaultSet::Take(FaultKind kind, int cmd, int fnc) {
+std::optional<Fault> FaultSet::Take(FaultKind kind, int cmd, int fnc, int value) {
   const auto it = std::find_if(armed_.begin(), armed_.end(), [&](const Fault& f) {
-    return f.kind == kind && (f.cmd < 0 || f.cmd == cmd) && (f.fnc < 0 || f.fnc == fnc);
+    return f.kind == kind && (f.cmd < 0 || f.cmd == cmd) && (f.fnc < 0 || f.fnc == fnc) &&
+           (value < 0 || f.value == value);
   });
   if (it == armed_.end()) return std::nullopt;
   const Fault taken = *it;

@@ -15,8 +15,9 @@ class FaultSet {
   void Clear() { armed_.clear(); }
   bool Armed(FaultKind kind) const;
   // The oldest armed fault of this kind for a frame of cmd/fnc (-1: a fault not tied to a
-  // command), used up once (an `always` fault stays armed).
-  std::optional<Fault> Take(FaultKind kind, int cmd = -1, int fnc = -1);
+  // command) and, when `value` is 0 or more, of that value (a block number), used up once
+  // (an `always` fault stays armed).
+  std::optional<Fault> Take(FaultKind kind, int cmd = -1, int fnc = -1, int value = -1);
 
  private:
   std::vector<Fault> armed_;

@@ -65,7 +65,25 @@ int main(int argc, char** argv) {
                  "Also write every received file into this directory (deleted ones are "
                  "removed)")
       ->check(CLI::ExistingDirectory);
-  app.add_option("--fault", faultSpecs, "KIND[=VALUE][@CMD/FNC][:COUNT|:always], repeatable");
+  std::string board = "menu";
+  app.add_option("--board", board,
+                 "What answers a reset: menu (boot loader with a text menu and XMODEM) or qx4 "
+                 "(the same loader, and QX4 loader frames)")
+      ->check(CLI::IsMember({"menu", "qx4"}))
+      ->capture_default_str();
+  app.add_option("--firmware-out", options.firmwareOut,
+                 "Write every image written to flash to this file (replaced whole)");
+  app.add_option("--fault", faultSpecs,
+                 "KIND[=VALUE][@CMD/FNC][:COUNT|:always], repeatable. Frame faults: drop-ack, "
+                 "nak, bad-bcc, silent, error=CODE, delay=MS, foreign[=NODE] (@CMD/FNC: only "
+                 "that command's frames); line faults: echo, drop-after=N (bytes), reorder; boot "
+                 "loader faults: no-menu (a reset's visit prints nothing), no-xmodem (an L is "
+                 "ignored; :3 = the receiver starts on the 4th L), xmodem-nak[=BLOCK] (NAK that "
+                 "block, COUNT times), xmodem-cancel[=BLOCK] (CAN CAN at that block), "
+                 "flash-stall[=MS] (marks for MS, then silence, nothing written), slow-flash=MS "
+                 "(a '.' every second for MS), loader-silent[@CMD] (a QX4 loader frame is "
+                 "neither heard nor answered). COUNT: applications (frames, resets, L commands, "
+                 "blocks, writes); always: every one");
   app.add_option("--dial-result", dialResult,
                  "Modem answer to a dial: CONNECT, BUSY, NO CARRIER, NO DIALTONE, NO ANSWER")
       ->capture_default_str();
@@ -79,6 +97,7 @@ int main(int argc, char** argv) {
   }
 
   options.node = static_cast<std::uint8_t>(node);
+  options.board = board == "qx4" ? signsim::Board::Qx4 : signsim::Board::Menu;
   options.dialResult = dialResult;
   if (options.tcp == "off") options.tcp.clear();
   try {

@@ -20,6 +20,10 @@ class ModemPort final : public PtyPort, public Line {
 
   void Send(std::string bytes, std::chrono::milliseconds delay) override;
   void Drop() override;
+  void Schedule(std::chrono::milliseconds delay, std::function<void()> callback) override {
+    ScheduleTimer(delay, std::move(callback));
+  }
+  void Cancel() override { CancelTimer(); }
 
  private:
   enum class Mode { Command, Data, OnlineCommand };

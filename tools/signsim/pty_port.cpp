@@ -29,7 +29,8 @@ PtyPort::PtyPort(asio::io_context& io, SharedSign& sign, std::string link, std::
       option_(std::move(option)),
       master_(io),
       inotify_(io),
-      out_(master_) {
+      out_(master_),
+      timer_(io.get_executor()) {
   std::error_code ec;
   const auto status = std::filesystem::symlink_status(link_, ec);
   if (std::filesystem::exists(status) && !std::filesystem::is_symlink(status)) {
@@ -73,6 +74,7 @@ void PtyPort::CreatePty() {
 
 void PtyPort::Start() {
   out_.Bind(weak_from_this());
+  timer_.Bind(weak_from_this());
   WatchEvents();
 }
 
@@ -164,6 +166,7 @@ void PtyPort::Close() {
   if (closed_) return;
   closed_ = true;
   out_.Clear();
+  timer_.Cancel();
   asio::error_code ignored;
   master_.close(ignored);
   inotify_.close(ignored);

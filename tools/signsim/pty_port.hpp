@@ -13,6 +13,7 @@
 
 #include <asio.hpp>
 
+#include "line_timer.hpp"
 #include "out_queue.hpp"
 #include "session.hpp"
 
@@ -40,6 +41,10 @@ class PtyPort : public std::enable_shared_from_this<PtyPort> {
   }
   void WriteThen(std::function<void()> action) { out_.Then(std::move(action)); }
   void ClearOutput() { out_.Clear(); }
+  void ScheduleTimer(std::chrono::milliseconds delay, std::function<void()> callback) {
+    if (!closed_) timer_.Schedule(delay, std::move(callback));
+  }
+  void CancelTimer() { timer_.Cancel(); }
   // A new pty behind the same link: the port the host holds open goes dead.
   void Recreate();
 
@@ -60,6 +65,7 @@ class PtyPort : public std::enable_shared_from_this<PtyPort> {
   asio::posix::stream_descriptor master_;
   asio::posix::stream_descriptor inotify_;
   OutQueue<asio::posix::stream_descriptor> out_;
+  LineTimer timer_;
   int watch_ = -1;
   unsigned generation_ = 0;  // advances with every new pty
   bool present_ = false;     // the host holds the slave open
@@ -75,6 +81,10 @@ class SerialPort final : public PtyPort, public Line {
 
   void Send(std::string bytes, std::chrono::milliseconds delay) override;
   void Drop() override;
+  void Schedule(std::chrono::milliseconds delay, std::function<void()> callback) override {
+    ScheduleTimer(delay, std::move(callback));
+  }
+  void Cancel() override { CancelTimer(); }
 
  private:
   void OnHostOpened() override;

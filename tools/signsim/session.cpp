@@ -2,10 +2,18 @@
 
 #include <algorithm>
 
+#include <qordtcon/firmware/qx4.hpp>
 #include <qordtcon/payloads/fields.hpp>
 #include <qordtcon/protocol/frame.hpp>
 
 namespace signsim {
+
+namespace {
+
+constexpr std::uint8_t kResetFnc = 0xAA;    // CMD 0
+constexpr std::uint8_t kPrepareFnc = 0xAB;  // CMD 0: prepare for a download
+
+}  // namespace
 
 using qordtcon::ACK;
 using qordtcon::DLE;
@@ -20,7 +28,18 @@ void Session::Receive(std::string_view bytes) {
   if (!dropBudget_) {
     if (const auto fault = sign_.TakeFault(FaultKind::DropAfter)) dropBudget_ = fault->value;
   }
-  for (std::size_t i = 0; i < bytes.size() && dropBudget_ != 0; ++i) {
+  std::size_t i = 0;
+  while (i < bytes.size() && dropBudget_ != 0) {
+    if (boot_.Active()) {
+      Flush();  // what the sign said before goes out before the boot loader's words
+      std::string_view rest = bytes.substr(i);
+      if (dropBudget_) rest = rest.substr(0, static_cast<std::size_t>(*dropBudget_));
+      const BootLoader::Taken taken = boot_.Receive(rest);
+      i += taken.used;
+      if (dropBudget_) *dropBudget_ -= static_cast<int>(taken.used);
+      if (taken.frameStart) StartFrame();
+      continue;
+    }
     // Inside a frame, a run of bytes up to the next DLE goes in whole: a 16000-byte file
     // block is one copy, not sixteen thousand steps.
     if (state_ == State::Frame && !dropBudget_ && !echoPeriod_ && !echoArmed_ && bytes[i] != DLE) {
@@ -28,11 +47,11 @@ void Session::Receive(std::string_view bytes) {
       const std::size_t room = kMaxFrame - std::min(kMaxFrame, frame_.size());
       if (end - i < room) {
         frame_.append(bytes.substr(i, end - i));
-        i = end - 1;
+        i = end;
         continue;
       }
     }
-    Step(bytes[i]);
+    Step(bytes[i++]);
     if (dropBudget_) --*dropBudget_;
   }
   Flush();
@@ -53,17 +72,19 @@ void Session::Step(char c) {
       // the new frame's period echoes.
       if (c == DLE) {
         state_ = State::IdleDle;
+      } else if (c == static_cast<char>(qordtcon::kQX4Flag) && sign_.GetBoard() == Board::Qx4) {
+        loaderFrame_ = c;
+        state_ = State::LoaderFrame;
       } else {
         Echo(c);
       }
       return;
+    case State::LoaderFrame:
+      LoaderByte(c);
+      return;
     case State::IdleDle:
       state_ = State::Idle;
-      if (c == STX) {
-        BeginFrame();
-        frame_ = {DLE, STX};
-        state_ = State::Frame;
-      }
+      if (c == STX) StartFrame();
       Echo(DLE);
       Echo(c);
       if (c == ACK) sign_.Count(&Counters::hostAcks);
@@ -110,6 +131,29 @@ void Session::Step(char c) {
   }
 }
 
+void Session::StartFrame() {
+  BeginFrame();
+  frame_ = {DLE, STX};
+  state_ = State::Frame;
+}
+
+// A loader frame runs to the length its header gives; one that claims more than a
+// signed 16-bit length holds is noise, and the line goes back to waiting for a frame.
+void Session::LoaderByte(char c) {
+  loaderFrame_ += c;
+  const auto at = [&](std::size_t i) { return static_cast<std::uint8_t>(loaderFrame_[i]); };
+  if (loaderFrame_.size() == 5 && at(4) >= 0x80) {
+    loaderFrame_.clear();
+    state_ = State::Idle;
+    return;
+  }
+  if (loaderFrame_.size() < qordtcon::kQX4HeaderSize) return;
+  const std::size_t length = at(3) | at(4) << 8;
+  if (loaderFrame_.size() < qordtcon::kQX4HeaderSize + length + 2) return;
+  state_ = State::Idle;
+  if (auto answer = sign_.LoaderFrame(std::exchange(loaderFrame_, {}))) out_ += *answer;
+}
+
 void Session::BeginFrame() {
   echoPeriod_ = sign_.TakeFault(FaultKind::Echo).has_value();
   silentPeriod_ = false;
@@ -149,6 +193,19 @@ void Session::HandleFrame() {
     out_ += {DLE, NAK};
     sign_.Count(&Counters::naks);
     lastAnswered_ = false;
+    return;
+  }
+  if (cmd == 0 && (fnc == kResetFnc || fnc == kPrepareFnc)) {
+    // The host sends these two without waiting: an answer would stay in its input and be
+    // read as the answer to its next command. A reset reboots the board, which forgets
+    // the last transaction and comes up in its boot loader.
+    if (broadcast) sign_.Count(&Counters::broadcasts);
+    const bool done = sign_.Execute(cmd, fnc, data, id_).ok;
+    lastAnswered_ = false;
+    if (done && fnc == kResetFnc) {
+      last_.reset();
+      boot_.Start();
+    }
     return;
   }
   if (broadcast) {

@@ -1,31 +1,26 @@
 // The sign side of the frame protocol on one connection, over any byte stream: it
 // assembles frames, checks their block check, acknowledges or refuses them, runs the
 // command once and answers, re-answers a repeated transaction, answers inquiries,
-// counts the host's acknowledges, and applies the armed faults. The transport hands it
-// received bytes and gives it a Line to answer on.
+// counts the host's acknowledges, and applies the armed faults. After a reset the board's
+// boot loader has the line until it leaves; a QX4 board also takes its loader frames
+// where a frame may start. The transport hands it received bytes and gives it a Line to
+// answer on.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "boot_loader.hpp"
+#include "line.hpp"
 #include "shared_sign.hpp"
 
 namespace signsim {
-
-// Where a session's output goes. Output leaves in the order given; an entry with a
-// delay waits that long first (and holds back what follows it).
-class Line {
- public:
-  virtual ~Line() = default;
-  virtual void Send(std::string bytes, std::chrono::milliseconds delay) = 0;
-  // The sign drops the connection once what was sent before has gone out.
-  virtual void Drop() = 0;
-};
 
 // Frames longer than this (stuffed, on the wire) are dropped unread, so a peer that
 // streams without end cannot eat memory.
@@ -33,7 +28,8 @@ inline constexpr std::size_t kMaxFrame = 1 << 20;
 
 class Session {
  public:
-  Session(SharedSign& sign, Line& line) : sign_(sign), line_(line), id_(sign.OpenSession()) {}
+  Session(SharedSign& sign, Line& line)
+      : sign_(sign), line_(line), id_(sign.OpenSession()), boot_(sign, line) {}
   ~Session() { sign_.CloseSession(id_); }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -42,7 +38,7 @@ class Session {
   bool Dropped() const { return dropped_; }
 
  private:
-  enum class State { Idle, IdleDle, Frame, FrameDle, FrameBcc, EnqNode, EnqBcc };
+  enum class State { Idle, IdleDle, Frame, FrameDle, FrameBcc, EnqNode, EnqBcc, LoaderFrame };
 
   // The answered transaction that a repeat of its number gets again.
   struct Transaction {
@@ -55,7 +51,9 @@ class Session {
   void Step(char c);
   void Echo(char c);
   void BeginFrame();
+  void StartFrame();
   void HandleFrame();
+  void LoaderByte(char c);
   void HandleInquiry(std::uint8_t node, std::uint8_t bcc);
   void Answer(const std::string& replyBody, bool newBcc, int cmd, int fnc);
   std::string ReplyFrame(std::string_view body, bool newBcc, bool corrupt) const;
@@ -78,6 +76,8 @@ class Session {
   std::optional<Transaction> last_;
   std::optional<int> dropBudget_;  // bytes still taken before the line is dropped
   bool dropped_ = false;
+  BootLoader boot_;          // takes the line after a reset, until it leaves
+  std::string loaderFrame_;  // a QX4 loader frame being assembled, from its "~"
 };
 
 }  // namespace signsim

@@ -55,12 +55,20 @@ const std::vector<std::pair<const char*, int Counters::*>>& CounterFields() {
       {"fileBlocks", &Counters::fileBlocks},
       {"filesDeleted", &Counters::filesDeleted},
       {"fileRequests", &Counters::fileRequests},
+      {"boots", &Counters::boots},
+      {"xmodemBlocks", &Counters::xmodemBlocks},
+      {"xmodemNaks", &Counters::xmodemNaks},
+      {"flashWrites", &Counters::flashWrites},
+      {"loaderFrames", &Counters::loaderFrames},
   };
   return fields;
 }
 
 SharedSign::SharedSign(const Options& options)
-    : node_(options.node), dumpPath_(options.dumpState), sign_(options, counters_) {
+    : node_(options.node),
+      dumpPath_(options.dumpState),
+      sign_(options, counters_),
+      firmware_(options) {
   for (const Fault& fault : options.faults)
     faults_.Add(fault);
   SetDialResult(options.dialResult);
@@ -83,9 +91,9 @@ bool SharedSign::FaultArmed(FaultKind kind) const {
   return faults_.Armed(kind);
 }
 
-std::optional<Fault> SharedSign::TakeFault(FaultKind kind, int cmd, int fnc) {
+std::optional<Fault> SharedSign::TakeFault(FaultKind kind, int cmd, int fnc, int value) {
   std::lock_guard lock(mutex_);
-  auto fault = faults_.Take(kind, cmd, fnc);
+  auto fault = faults_.Take(kind, cmd, fnc, value);
   if (fault) {
     ++counters_.faults[kind];
     Changed();
@@ -143,6 +151,27 @@ Reply SharedSign::Execute(std::uint8_t cmd, std::uint8_t fnc, std::string_view d
   return reply;
 }
 
+void SharedSign::WriteFlash(std::string image) {
+  std::lock_guard lock(mutex_);
+  firmware_.Write(std::move(image), counters_);
+  DumpLocked();
+  Changed();
+}
+
+std::optional<std::string> SharedSign::LoaderFrame(std::string_view frame) {
+  std::lock_guard lock(mutex_);
+  if (faults_.Take(FaultKind::LoaderSilent, static_cast<std::uint8_t>(frame[1]))) {
+    ++counters_.faults[FaultKind::LoaderSilent];
+    Changed();
+    return std::nullopt;
+  }
+  const int writes = counters_.flashWrites;
+  auto answer = firmware_.LoaderFrame(frame, Firmware::Clock::now(), counters_);
+  if (counters_.flashWrites != writes) DumpLocked();
+  Changed();
+  return answer;
+}
+
 void SharedSign::SetDialResult(std::string result) {
   std::transform(result.begin(), result.end(), result.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -167,6 +196,7 @@ nlohmann::json SharedSign::State() const {
 
 nlohmann::json SharedSign::StateLocked() const {
   nlohmann::json state = sign_.State();
+  state["firmware"] = firmware_.State(Firmware::Clock::now());
   state["counters"] = CountersJson(counters_);
   return state;
 }

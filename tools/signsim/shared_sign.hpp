@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "faults.hpp"
+#include "firmware.hpp"
 #include "sign.hpp"
 #include "signsim/simulator.hpp"
 
@@ -24,12 +25,13 @@ class SharedSign {
   explicit SharedSign(const Options& options);
 
   std::uint8_t Node() const { return node_; }
+  Board GetBoard() const { return firmware_.board(); }
 
   void AddFault(const Fault& fault);
   void ClearFaults();
   bool FaultArmed(FaultKind kind) const;
   // Uses up one application of the oldest armed fault of this kind and counts it.
-  std::optional<Fault> TakeFault(FaultKind kind, int cmd = -1, int fnc = -1);
+  std::optional<Fault> TakeFault(FaultKind kind, int cmd = -1, int fnc = -1, int value = -1);
 
   void Count(int Counters::*counter);
   Counters GetCounters() const;
@@ -47,6 +49,11 @@ class SharedSign {
   // dump.
   Reply Execute(std::uint8_t cmd, std::uint8_t fnc, std::string_view data, SessionId session);
 
+  // The boot loader wrote `image` to flash: it becomes the firmware.
+  void WriteFlash(std::string image);
+  // A whole QX4 loader frame: the board's answer frame, or nothing.
+  std::optional<std::string> LoaderFrame(std::string_view frame);
+
   void SetDialResult(std::string result);  // std::invalid_argument for an unknown result
   std::string DialResult() const;
 
@@ -63,6 +70,7 @@ class SharedSign {
   mutable std::condition_variable changed_;
   Counters counters_;
   Sign sign_;  // after counters_: it reads them for the statistics record
+  Firmware firmware_;
   FaultSet faults_;
   std::deque<std::string> frames_;
   std::string dialResult_;

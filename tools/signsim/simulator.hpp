@@ -17,10 +17,11 @@
 
 namespace signsim {
 
-// Misbehaviour on cue. Frame faults (all but Echo, DropAfter and Reorder) apply to the
-// next frames addressed to this sign; Echo is a property of the line; DropAfter cuts the
-// next connection that receives bytes; Reorder answers the next frames that arrive
-// together (a burst) last first.
+// Misbehaviour on cue. Frame faults (DropAck to Foreign, but Echo) apply to the next
+// frames addressed to this sign; Echo is a property of the line; DropAfter cuts the next
+// connection that receives bytes; Reorder answers the next frames that arrive together (a
+// burst) last first. The boot loader's faults follow Reorder: each says in its comment
+// what one application of it is.
 enum class FaultKind {
   DropAck,
   Nak,
@@ -31,14 +32,21 @@ enum class FaultKind {
   Delay,
   Foreign,
   DropAfter,
-  Reorder
+  Reorder,
+  NoMenu,        // a boot loader visit (one reset) prints nothing at all
+  NoXmodem,      // an "L" is ignored: the receiver does not start
+  XmodemNak,     // block number `value` arrives whole and is refused (NAK)
+  XmodemCancel,  // block number `value` arrives and the receiver cancels (CAN CAN)
+  FlashStall,    // a flash write prints its marks for `value` ms, then nothing: not written
+  SlowFlash,     // a flash write prints "." every second for `value` ms, then completes
+  LoaderSilent   // a QX4 loader frame (of command `cmd`) goes unanswered and unheard
 };
 inline constexpr int kAlways = -1;
 struct Fault {
   FaultKind kind;
-  int value = 0;  // error code, delay in ms, foreign node, byte budget
-  int count = 1;  // frames it applies to, or kAlways
-  int cmd = -1;   // only frames of this command (-1: any)
+  int value = 0;  // error code, delay in ms, foreign node, byte budget, block number
+  int count = 1;  // frames (or resets, commands, blocks, writes) it applies to, or kAlways
+  int cmd = -1;   // only frames of this command (-1: any); a loader command for LoaderSilent
   int fnc = -1;   // only frames of this function (-1: any)
 };
 
@@ -49,6 +57,12 @@ Fault ParseFault(std::string_view spec);
 std::string_view FaultKindName(FaultKind kind);
 // Every kind, in report order.
 const std::vector<FaultKind>& AllFaultKinds();
+
+// What answers after a reset: a boot loader with a text menu and an XMODEM receiver
+// (Menu), or the same loader on a QX4 board, which also takes QX4 loader frames ("~")
+// wherever the sign protocol waits for a frame.
+enum class Board { Menu, Qx4 };
+std::string_view BoardName(Board board);  // "menu", "qx4"
 
 struct Options {
   std::string tcp = "127.0.0.1:3001";  // "" = no TCP; port 0 = ephemeral
@@ -65,6 +79,10 @@ struct Options {
   std::int64_t memory = 16 << 20;  // room for files, those above included
   std::string store;  // "" = files live in memory only; else also written into this directory
   std::chrono::milliseconds guardTime{1000};  // modem escape guard time around "+++"
+  Board board = Board::Menu;
+  std::string firmwareOut;  // "" = none; else every image written to flash goes here
+  // How long a QX4 board takes to start its RAM loader (silent meanwhile).
+  std::chrono::milliseconds loaderStartTime{1000};
 };
 
 struct Counters {
@@ -90,6 +108,11 @@ struct Counters {
   int fileBlocks = 0;     // data blocks taken, the last ones included
   int filesDeleted = 0;   // files deleted by the host
   int fileRequests = 0;   // blocks of stored files sent to the host
+  int boots = 0;          // boot loader visits (resets addressed to this sign or to all)
+  int xmodemBlocks = 0;   // XMODEM blocks taken (duplicates not counted)
+  int xmodemNaks = 0;     // XMODEM NAKs sent for a bad or refused block, or a silent sender
+  int flashWrites = 0;    // images written to flash (either board)
+  int loaderFrames = 0;   // QX4 loader frames with a good check value
   std::map<FaultKind, int> faults;  // applications per fault kind
 };
 

@@ -30,10 +30,15 @@ asio::ip::tcp::endpoint ParseTcpEndpoint(const std::string& text) {
 }
 
 TcpConnection::TcpConnection(asio::ip::tcp::socket socket, SharedSign& sign)
-    : sign_(sign), socket_(std::move(socket)), out_(socket_), session_(sign, *this) {}
+    : sign_(sign),
+      socket_(std::move(socket)),
+      out_(socket_),
+      timer_(socket_.get_executor()),
+      session_(sign, *this) {}
 
 void TcpConnection::Start() {
   out_.Bind(weak_from_this());
+  timer_.Bind(weak_from_this());
   asio::error_code ignored;
   socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
   sign_.Count(&Counters::connections);
@@ -56,6 +61,7 @@ void TcpConnection::Close() {
   if (closed_) return;
   closed_ = true;
   out_.Clear();
+  timer_.Cancel();
   asio::error_code ignored;
   socket_.close(ignored);
   sign_.Count(&Counters::disconnects);
@@ -67,6 +73,14 @@ void TcpConnection::Send(std::string bytes, std::chrono::milliseconds delay) {
 
 void TcpConnection::Drop() {
   out_.Then([this] { Close(); });
+}
+
+void TcpConnection::Schedule(std::chrono::milliseconds delay, std::function<void()> callback) {
+  if (!closed_) timer_.Schedule(delay, std::move(callback));
+}
+
+void TcpConnection::Cancel() {
+  timer_.Cancel();
 }
 
 TcpServer::TcpServer(asio::io_context& io, SharedSign& sign, const std::string& address)

@@ -9,6 +9,7 @@
 
 #include <asio.hpp>
 
+#include "line_timer.hpp"
 #include "out_queue.hpp"
 #include "session.hpp"
 
@@ -26,6 +27,8 @@ class TcpConnection : public Line, public std::enable_shared_from_this<TcpConnec
 
   void Send(std::string bytes, std::chrono::milliseconds delay) override;
   void Drop() override;
+  void Schedule(std::chrono::milliseconds delay, std::function<void()> callback) override;
+  void Cancel() override;
 
  private:
   void Read();
@@ -33,6 +36,7 @@ class TcpConnection : public Line, public std::enable_shared_from_this<TcpConnec
   SharedSign& sign_;
   asio::ip::tcp::socket socket_;
   OutQueue<asio::ip::tcp::socket> out_;
+  LineTimer timer_;
   Session session_;
   std::array<char, 32768> buffer_;
   bool closed_ = false;
