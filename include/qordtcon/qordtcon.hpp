@@ -5,6 +5,7 @@
 #include "qordtcon/control/disp_trans.hpp"
 #include "qordtcon/filetransfer/graphic.hpp"
 #include "qordtcon/filetransfer/graphic_routines.hpp"
+#include "qordtcon/firmware/xmodem.hpp"
 #include "qordtcon/link/channels.hpp"
 #include "qordtcon/link/connection_method.hpp"
 #include "qordtcon/link/log.hpp"
