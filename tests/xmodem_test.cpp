@@ -13,7 +13,6 @@
 #include <future>
 #include <random>
 #include <thread>
-#include <vector>
 
 #include <qordtcon/firmware/xmodem.hpp>
 
@@ -31,23 +30,22 @@ def getc(size, timeout=1):
     while len(data) < size and select.select([0], [], [], timeout)[0]:
         data += os.read(0, size - len(data))
     return data if len(data) == size else None
-with open("out", "wb") as out:
+with open(sys.argv[2], "wb") as out:
     sys.exit(xmodem.XMODEM(getc, lambda d, t=1: os.write(1, d)).recv(out, crc_mode=int(sys.argv[1])) is None))";
 
 // Whether process `pid` is blocked (or gone) rather than running.
 bool Blocked(pid_t pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  std::getline(stat, line);
+  const std::string line(std::istreambuf_iterator<char>(stat), {});
   const std::size_t end = line.rfind(") ");
   return end == std::string::npos || (line[end + 2] != 'R' && line[end + 2] != 'D');
 }
 
-// Sends `path` to `argv` run in `dir`, its stdin and stdout on a pty each; true when both
-// ends succeeded. rx flushes its stdin's pty both ways as it exits, which on one pty would
-// race its last ACK away.
-bool SendOverPty(int mode, const std::string& path, std::vector<const char*> argv,
-                 const std::filesystem::path& dir) {
+// Sends `dir`/`name` to `argv` run in `dir`, its stdin and stdout on a pty each; true when
+// both ends succeeded. (rx flushes its stdin's tty both ways as it exits: on one pty that
+// would race its last ACK away.)
+bool SendOverPty(int mode, const std::filesystem::path& dir, const std::string& name,
+                 std::vector<const char*> argv) {
   termios raw{};
   ::cfmakeraw(&raw);
   int to, rx_in, from, rx_out;
@@ -83,12 +81,12 @@ bool SendOverPty(int mode, const std::string& path, std::vector<const char*> arg
       if ((n = ::write(to, data.data() + done, data.size() - done)) <= 0) throw std::exception();
     }
   };
-  const bool sent = sender.SendFile(mode, path);
+  const bool sent = sender.SendFile(mode, (dir / name).string());
   if (!sent) ::kill(pid, SIGKILL);
   int status = 0;
   ::waitpid(pid, &status, 0);
   ::close(to), ::close(from);
-  EXPECT_EQ(sender.ErrorMessage, "");
+  EXPECT_EQ(sender.ErrorMessage, "") << argv[0];
   return sent && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -97,52 +95,107 @@ TEST(XModem, ForeignReceiversGetTheFileExactly) {
       ::system("/usr/bin/python3 -c 'import xmodem' 2>/dev/null") != 0) {
     GTEST_SKIP() << "rx (lrzsz) or python3-xmodem is missing: run scripts/deps";
   }
-  struct Receiver {
-    std::vector<const char*> argv;
-    bool crc;
-  };
-  const Receiver receivers[] = {{{"rx", "-c", "-b", "-q", "out"}, true},
-                                {{"rx", "-b", "-q", "out"}, false},
-                                {{"/usr/bin/python3", "-c", kPythonReceiver, "1"}, true},
-                                {{"/usr/bin/python3", "-c", kPythonReceiver, "0"}, false}};
-  struct Run {
-    const Receiver& receiver;
-    int mode;
-    std::string file;
-    std::unique_ptr<TempDir> dir = std::make_unique<TempDir>();
-    std::future<bool> sent;
-  };
-  std::vector<Run> runs;
+  const std::pair<std::vector<const char*>, bool> receivers[] = {
+      {{"rx", "-c", "-b", "-q"}, true},
+      {{"rx", "-b", "-q"}, false},
+      {{"/usr/bin/python3", "-c", kPythonReceiver, "1"}, true},
+      {{"/usr/bin/python3", "-c", kPythonReceiver, "0"}, false}};
+  TempDir dir;
   std::mt19937 random(7);
+  std::vector<std::pair<std::string, std::future<bool>>> runs;  // all at once: rx idles 1 s
   for (const std::size_t size : {0, 1, 127, 128, 129, 1024, 1025, 100000}) {
     std::string file(size, '\0');
     for (char& c : file)
       c = static_cast<char>(random());
-    // The bytes a receiver could mistake for padding, an answer or a cancel, at the end.
-    for (std::size_t i = 0; i < std::min<std::size_t>(size, 3); ++i)
-      file[size - 1 - i] = "\x1A\x06\x18"[i];
-    for (int mode : {XModemSender::kXModem, XModemSender::kXModem1K}) {
-      for (const Receiver& receiver : receivers) {
-        if (size == 0 && receiver.argv[0][0] == '/') continue;  // takes no EOT before a block
-        runs.push_back({receiver, mode, file, std::make_unique<TempDir>(), {}});
-        runs.back().dir->Write("in", file);
+    // Bytes a receiver could take for a cancel, an answer or padding, at the end.
+    if (size >= 3) file.replace(size - 3, 3, "\x18\x06\x1A");
+    for (const int mode : {XModemSender::kXModem, XModemSender::kXModem1K}) {
+      for (const auto& [argv, crc] : receivers) {
+        if (size == 0 && argv[0][0] == '/') continue;  // python3-xmodem wants a block first
+        const std::size_t whole = mode == 3 && crc ? size / 1024 * 1024 : 0;
+        const std::string padded =
+            file + std::string((size - whole + 127) / 128 * 128 - (size - whole), '\x1A');
+        const std::string name = std::to_string(runs.size());
+        dir.Write(name, file);
+        runs.emplace_back(
+            std::string(argv[0]) + (crc ? " CRC, mode " : " checksum, mode ") +
+                std::to_string(mode) + ", " + std::to_string(size) + " bytes",
+            std::async(std::launch::async, [&dir, argv = argv, mode, name, padded]() mutable {
+              const std::string out = name + ".out";
+              argv.push_back(out.c_str());
+              return SendOverPty(mode, dir.path(), name, argv) && dir.Read(out) == padded;
+            }));
       }
     }
   }
-  // All at once: rx alone waits a second after the EOT before it answers.
-  for (Run& run : runs) {
-    run.sent = std::async(std::launch::async, SendOverPty, run.mode,
-                          (run.dir->path() / "in").string(), run.receiver.argv, run.dir->path());
-  }
-  for (Run& run : runs) {
-    const std::size_t size = run.file.size();
-    const std::size_t whole = run.mode == 3 && run.receiver.crc ? size / 1024 * 1024 : 0;
-    const std::size_t padded = whole + (size - whole + 127) / 128 * 128;
-    const bool sent = run.sent.get();
-    const std::string got = run.dir->Read("out");
-    EXPECT_TRUE(sent && got == run.file + std::string(padded - size, '\x1A'))
-        << run.receiver.argv[0] << (run.receiver.crc ? " CRC" : " checksum") << ", mode "
-        << run.mode << ", " << size << " bytes: received " << got.size();
+  for (auto& [what, run] : runs)
+    EXPECT_TRUE(run.get()) << what;
+}
+
+TEST(XModem, ScriptedReceiversGetTheRightBytesAndTexts) {
+  // The receiver says `start`, then answers each send with the next of `answers` (the last
+  // repeats). `sends` lists what we sent: "b<n>" a 128-byte block, "B<n>" a 1024-byte one,
+  // anything else in hex. `first` is the first send's exact bytes when given.
+  struct Fault {
+    std::string file, start;  // file "-": one that does not exist
+    std::vector<std::string> answers;
+    std::string sends, error, first = "";
+    int mode = 1, cancel_after = -1, retries = 10;  // Canceled() true after that many sends
+    std::chrono::milliseconds wait = 3s;
+  };
+  const std::string pad(127, '\x1A'), x(1025, 'x'),
+      again =
+          "; the transfer was abandoned and CAN sent to the receiver. Check the line (speed, "
+          "parity, noise) and that the receiver is still in its receive mode, then start again";
+  // clang-format off
+  const Fault faults[] = {
+      {"A", "\x15\x15", {"C\x06"}, "b1 04", "", Bytes("01 01 FE 41") + pad + Bytes("27"), 3},  // checksum: short blocks
+      {"A", "C", {"\x06", "\x15", "\x06"}, "b1 04 04", "", Bytes("01 01 FE 41") + pad + Bytes("F2 DD"), 3},
+      {"", "C", {"\x06"}, "04", ""},
+      {x, "C", {"\x06"}, "B1 b2 04", "", "", 3},
+      {x, "C", {"\x06", "\x06", "\x15"}, "b1 b2 b3 b3 b3 b3 b3 b3 b3 b3 b3 b3 181818", "block 3 was refused 10 times" + again},
+      {"A", "C", {"\x15", ""}, "b1 b1 b1 181818", "block 1 was refused once and went unanswered 2 times (0.3 s each)" + again, "", 1, -1, 3, 300ms},
+      {"A", "", {""}, "", "the receiver never asked for the file: no \"C\" or NAK within 0.3 s; is it in its receive mode, and do speed and parity match?", "", 1, -1, 10, 300ms},
+      {x, "\x15", {"\x06", "\x18\x18"}, "b1 b2", "the receiver cancelled the transfer (CAN CAN) at block 2; see its display or log for the reason, then start again"},
+      {x, "C", {"\x06"}, "b1 181818", "the transfer was cancelled at block 1; the receiver was sent CAN, so the upload has to start again from the beginning", "", 1, 1},
+      {"-", "C", {"\x06"}, "", "cannot read the file \"/nonexistent/firmware.bin\": No such file or directory; check the path and its permissions"},
+  };
+  // clang-format on
+  for (const Fault& fault : faults) {
+    SCOPED_TRACE(fault.sends);
+    TempDir dir;
+    dir.Write("in", fault.file);
+    std::string to_read = fault.start, sends;
+    std::string first;
+    int count = 0;
+    XModemSender sender;
+    sender.OnGetData = [&](std::int16_t count) {
+      if (to_read.empty()) std::this_thread::sleep_for(2ms);  // a port's own short wait
+      const std::string got = to_read.substr(0, count > 0 ? count : to_read.size());
+      to_read.erase(0, got.size());
+      return got;
+    };
+    sender.OnSendData = [&](const std::string& data) {
+      to_read += fault.answers[std::min<std::size_t>(count++, fault.answers.size() - 1)];
+      if (count == 1) first = data;
+      sends += sends.empty() ? "" : " ";
+      if (data[0] == 1 || data[0] == 2)
+        sends += (data[0] == 1 ? "b" : "B") + std::to_string(static_cast<unsigned char>(data[1]));
+      for (unsigned char c : data[0] <= 2 ? "" : data)
+        sends += "0123456789ABCDEF"[c >> 4], sends += "0123456789ABCDEF"[c & 15];
+    };
+    sender.Canceled = [&] { return fault.cancel_after >= 0 && count >= fault.cancel_after; };
+    sender.StartWait = sender.AnswerWait = fault.wait;
+    sender.MaxRetries = fault.retries;
+    const std::string path =
+        fault.file == "-" ? "/nonexistent/firmware.bin" : (dir.path() / "in").string();
+    EXPECT_EQ(sender.SendFile(fault.mode, path), fault.error.empty());
+    EXPECT_EQ(sender.ErrorMessage, fault.error);
+    EXPECT_EQ(sends, fault.sends);
+    if (!fault.first.empty()) {
+      EXPECT_EQ(first, fault.first);
+    }
+    EXPECT_THROW(sender.SendFile(2, path), std::invalid_argument);
   }
 }
 
