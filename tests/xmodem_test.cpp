@@ -1,5 +1,5 @@
-// XModemSender against receivers we did not write (rx of lrzsz, python3-xmodem) on a pty,
-// and against a scripted receiver for the faults.
+// XModemSender against receivers we did not write (rx of lrzsz, python3-xmodem) on ptys, and
+// against scripted receivers for the faults.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -24,14 +24,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const char* const kPythonReceiver = R"(import os, select, sys, xmodem
-def getc(size, timeout=1):
-    data = b""
-    while len(data) < size and select.select([0], [], [], timeout)[0]:
-        data += os.read(0, size - len(data))
-    return data if len(data) == size else None
+const char* const kPythonReceiver = R"(import os, sys, xmodem
+modem = xmodem.XMODEM(lambda n, t=1: sys.stdin.buffer.read(n), lambda d, t=1: os.write(1, d))
 with open(sys.argv[2], "wb") as out:
-    sys.exit(xmodem.XMODEM(getc, lambda d, t=1: os.write(1, d)).recv(out, crc_mode=int(sys.argv[1])) is None))";
+    sys.exit(modem.recv(out, crc_mode=int(sys.argv[1])) is None))";
 
 // Whether process `pid` is blocked (or gone) rather than running.
 bool Blocked(pid_t pid) {
@@ -70,16 +66,14 @@ bool SendOverPty(int mode, const std::filesystem::path& dir, const std::string& 
     // rx drops its unread input right after each answer, against line noise. On a real line
     // our next block is still on its way then; on a pty it would be lost. So an answer
     // counts only once the receiver is blocked again, reading.
-    const auto limit = std::chrono::steady_clock::now() + 5s;
-    while (n > 0 && !Blocked(pid) && std::chrono::steady_clock::now() < limit) {
+    for (auto limit = std::chrono::steady_clock::now() + 5s;
+         n > 0 && !Blocked(pid) && std::chrono::steady_clock::now() < limit;) {
       std::this_thread::sleep_for(100us);
     }
     return got.substr(0, n);
   };
   sender.OnSendData = [to](const std::string& data) {
-    for (ssize_t n, done = 0; done < std::ssize(data); done += n) {
-      if ((n = ::write(to, data.data() + done, data.size() - done)) <= 0) throw std::exception();
-    }
+    if (::write(to, data.data(), data.size()) != std::ssize(data)) throw std::exception();
   };
   const bool sent = sender.SendFile(mode, (dir / name).string());
   if (!sent) ::kill(pid, SIGKILL);
@@ -112,14 +106,13 @@ TEST(XModem, ForeignReceiversGetTheFileExactly) {
     for (const int mode : {XModemSender::kXModem, XModemSender::kXModem1K}) {
       for (const auto& [argv, crc] : receivers) {
         if (size == 0 && argv[0][0] == '/') continue;  // python3-xmodem wants a block first
-        const std::size_t whole = mode == 3 && crc ? size / 1024 * 1024 : 0;
-        const std::string padded =
-            file + std::string((size - whole + 127) / 128 * 128 - (size - whole), '\x1A');
+        const std::size_t tail = mode == 3 && crc ? size % 1024 : size;  // in 128-byte blocks
+        const std::string padded = file + std::string((128 - tail % 128) % 128, '\x1A');
         const std::string name = std::to_string(runs.size());
         dir.Write(name, file);
         runs.emplace_back(
-            std::string(argv[0]) + (crc ? " CRC, mode " : " checksum, mode ") +
-                std::to_string(mode) + ", " + std::to_string(size) + " bytes",
+            std::string(argv[0]) + (crc ? " CRC" : " checksum") + ", mode " + std::to_string(mode) +
+                ", " + std::to_string(size) + " bytes",
             std::async(std::launch::async, [&dir, argv = argv, mode, name, padded]() mutable {
               const std::string out = name + ".out";
               argv.push_back(out.c_str());
@@ -134,12 +127,11 @@ TEST(XModem, ForeignReceiversGetTheFileExactly) {
 
 TEST(XModem, ScriptedReceiversGetTheRightBytesAndTexts) {
   // The receiver says `start`, then answers each send with the next of `answers` (the last
-  // repeats). `sends` lists what we sent: "b<n>" a 128-byte block, "B<n>" a 1024-byte one,
-  // anything else in hex. `first` is the first send's exact bytes when given.
+  // repeats). `sends` lists what we sent: "b<n>" a 128-byte block, else its bytes in hex.
   struct Fault {
     std::string file, start;  // file "-": one that does not exist
     std::vector<std::string> answers;
-    std::string sends, error, first = "";
+    std::string sends, error, first = "";           // the first send's exact bytes, if given
     int mode = 1, cancel_after = -1, retries = 10;  // Canceled() true after that many sends
     std::chrono::milliseconds wait = 3s;
   };
@@ -149,24 +141,27 @@ TEST(XModem, ScriptedReceiversGetTheRightBytesAndTexts) {
           "parity, noise) and that the receiver is still in its receive mode, then start again";
   // clang-format off
   const Fault faults[] = {
-      {"A", "\x15\x15", {"C\x06"}, "b1 04", "", Bytes("01 01 FE 41") + pad + Bytes("27"), 3},  // checksum: short blocks
+      {"A", "\x15\x15", {"C\x06"}, "b1 04", "", Bytes("01 01 FE 41") + pad + Bytes("27"), 3},
       {"A", "C", {"\x06", "\x15", "\x06"}, "b1 04 04", "", Bytes("01 01 FE 41") + pad + Bytes("F2 DD"), 3},
-      {"", "C", {"\x06"}, "04", ""},
-      {x, "C", {"\x06"}, "B1 b2 04", "", "", 3},
-      {x, "C", {"\x06", "\x06", "\x15"}, "b1 b2 b3 b3 b3 b3 b3 b3 b3 b3 b3 b3 181818", "block 3 was refused 10 times" + again},
-      {"A", "C", {"\x15", ""}, "b1 b1 b1 181818", "block 1 was refused once and went unanswered 2 times (0.3 s each)" + again, "", 1, -1, 3, 300ms},
-      {"A", "", {""}, "", "the receiver never asked for the file: no \"C\" or NAK within 0.3 s; is it in its receive mode, and do speed and parity match?", "", 1, -1, 10, 300ms},
-      {x, "\x15", {"\x06", "\x18\x18"}, "b1 b2", "the receiver cancelled the transfer (CAN CAN) at block 2; see its display or log for the reason, then start again"},
-      {x, "C", {"\x06"}, "b1 181818", "the transfer was cancelled at block 1; the receiver was sent CAN, so the upload has to start again from the beginning", "", 1, 1},
-      {"-", "C", {"\x06"}, "", "cannot read the file \"/nonexistent/firmware.bin\": No such file or directory; check the path and its permissions"},
+      {x, "C", {"\x06", "\x06", "\x15"}, "b1 b2 b3 b3 b3 b3 b3 b3 b3 b3 b3 b3 181818",
+       "block 3 was refused 10 times" + again},
+      {"A", "C", {"\x15", ""}, "b1 b1 b1 181818",
+       "block 1 was refused once and went unanswered 2 times (0.3 s each)" + again, "", 1, -1, 3, 300ms},
+      {"A", "", {""}, "", "the receiver never asked for the file: no \"C\" or NAK within 0.3 s; is it "
+       "in its receive mode, and do speed and parity match?", "", 1, -1, 10, 300ms},
+      {x, "\x15", {"\x06", "\x18\x18"}, "b1 b2", "the receiver cancelled the transfer (CAN CAN) at "
+       "block 2; see its display or log for the reason, then start again"},
+      {x, "C", {"\x06"}, "b1 181818", "the transfer was cancelled at block 1; the receiver was sent "
+       "CAN, so the upload has to start again from the beginning", "", 1, 1},
+      {"-", "C", {"\x06"}, "", "cannot read the file \"/nonexistent/firmware.bin\": No such file or "
+       "directory; check the path and its permissions"},
   };
   // clang-format on
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.sends);
     TempDir dir;
     dir.Write("in", fault.file);
-    std::string to_read = fault.start, sends;
-    std::string first;
+    std::string to_read = fault.start, sends, first;
     int count = 0;
     XModemSender sender;
     sender.OnGetData = [&](std::int16_t count) {
@@ -177,12 +172,12 @@ TEST(XModem, ScriptedReceiversGetTheRightBytesAndTexts) {
     };
     sender.OnSendData = [&](const std::string& data) {
       to_read += fault.answers[std::min<std::size_t>(count++, fault.answers.size() - 1)];
-      if (count == 1) first = data;
+      first = count == 1 ? data : first;
       sends += sends.empty() ? "" : " ";
-      if (data[0] == 1 || data[0] == 2)
-        sends += (data[0] == 1 ? "b" : "B") + std::to_string(static_cast<unsigned char>(data[1]));
-      for (unsigned char c : data[0] <= 2 ? "" : data)
+      if (data[0] == 1) sends += "b" + std::to_string(static_cast<unsigned char>(data[1]));
+      for (unsigned char c : data[0] == 1 ? "" : data) {
         sends += "0123456789ABCDEF"[c >> 4], sends += "0123456789ABCDEF"[c & 15];
+      }
     };
     sender.Canceled = [&] { return fault.cancel_after >= 0 && count >= fault.cancel_after; };
     sender.StartWait = sender.AnswerWait = fault.wait;
@@ -192,9 +187,7 @@ TEST(XModem, ScriptedReceiversGetTheRightBytesAndTexts) {
     EXPECT_EQ(sender.SendFile(fault.mode, path), fault.error.empty());
     EXPECT_EQ(sender.ErrorMessage, fault.error);
     EXPECT_EQ(sends, fault.sends);
-    if (!fault.first.empty()) {
-      EXPECT_EQ(first, fault.first);
-    }
+    EXPECT_EQ(fault.first.empty() ? "" : first, fault.first);
     EXPECT_THROW(sender.SendFile(2, path), std::invalid_argument);
   }
 }
