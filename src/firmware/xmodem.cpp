@@ -21,7 +21,6 @@ constexpr char kAck = 0x06;
 constexpr char kNak = 0x15;
 constexpr char kCan = 0x18;
 constexpr char kPad = 0x1A;
-constexpr char kCrcStart = 'C';
 constexpr std::size_t kShortBlock = 128;
 constexpr std::size_t kLongBlock = 1024;
 // A receiver stops on two CAN in a row; the third covers one lost on the line.
