@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +18,8 @@
 #include "temp_dir.hpp"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 const std::string kSignctl = SIGNCTL_PATH;
 
@@ -324,4 +327,52 @@ TEST(Signctl, ResultsPrintAsTablesTextAndJson) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
     EXPECT_EQ(status, c.status);
   }
+}
+
+// A firmware upload to a sign whose menu never shows, ended by Ctrl-C: the cancel raises
+// its status, the connection closes, and signctl exits 130. A missing image is a usage
+// error before any sign is called.
+TEST(Signctl, FirmwareStatusesAndCtrlC) {
+  TempDir dir;
+  EXPECT_EQ(Signctl(dir, "firmware " + (dir.path() / "none.bin").string()).status, 2);
+
+  signsim::Options options;
+  options.tcp = "127.0.0.1:0";
+  signsim::Simulator sim(options);
+  sim.Start();
+  sim.AddFault({signsim::FaultKind::NoMenu, 0, signsim::kAlways});
+  dir.Write("fw.bin", std::string(3000, 'F'));
+  int err[2];
+  ASSERT_EQ(::pipe(err), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::dup2(err[1], STDERR_FILENO);
+    const std::string connect = "tcp://127.0.0.1:" + std::to_string(sim.TcpPort());
+    const std::string file = (dir.path() / "fw.bin").string();
+    ::execl(kSignctl.c_str(), "signctl", "--connect", connect.c_str(), "firmware", file.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(err[1]);
+  std::string text;
+  char buf[256];
+  bool signalled = false;
+  for (ssize_t n; (n = ::read(err[0], buf, sizeof buf)) > 0;) {
+    text.append(buf, static_cast<std::size_t>(n));
+    if (!signalled && text.find("Waiting for menu! Try #1") != std::string::npos) {
+      ::kill(pid, SIGINT);
+      signalled = true;
+    }
+  }
+  ::close(err[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_NE(text.find("signctl: Sending reset\nsignctl: Waiting for menu! Try #1\n"
+                      "signctl: Cancelling commands\n"),
+            std::string::npos)
+      << text;
+  EXPECT_TRUE(sim.WaitFor([](const signsim::Counters& c) { return c.disconnects == 1; }, 5s));
 }
