@@ -277,7 +277,9 @@ std::string Image(std::size_t n, unsigned seed) {
 
 struct FirmwareRig : DisplayRig {
   explicit FirmwareRig(signsim::Options options = {}) : DisplayRig(std::move(options)) {
+    // A cancel from another thread raises its status there.
     control->OnFirmwareStatus = [this](const std::string& s) {
+      std::lock_guard lock(mutex);
       statuses.push_back(s);
       if (s == cancelAt) cancelSeen = true;
     };
@@ -295,9 +297,10 @@ struct FirmwareRig : DisplayRig {
   }
   nlohmann::json Firmware() const { return sim->State()["firmware"]; }
 
+  std::mutex mutex;
   std::vector<std::string> statuses;
   std::string cancelAt;
-  bool cancelSeen = false;
+  std::atomic<bool> cancelSeen = false;
   bool pumpCancels = false;
 };
 

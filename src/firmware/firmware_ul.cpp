@@ -74,9 +74,11 @@ class classrFirmWareUL::Running {
 };
 
 void classrFirmWareUL::CancelCommand() {
+  // The text goes out before the flag is set: from another thread, the upload's own
+  // reaction to the cancel then always follows it.
+  Status("Cancelling commands");
   cancel_ = true;
   link_.Interrupt();
-  Status("Cancelling commands");
 }
 
 void classrFirmWareUL::Status(const std::string& text) {
