@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <qordtcon/firmware/qx4.hpp>
+#include <qordtcon/firmware/xmodem.hpp>
 
 #include "peer.hpp"
 #include "run_command.hpp"
@@ -20,21 +21,10 @@ const std::string kAckByte = "\x06", kNakByte = "\x15", kEot = "\x04";
 const std::string kNeedLoader = Bytes("7E 01 01 08 00 00 00 00 00 51 58 34 2D 53 49 4D 00 41 D0");
 const std::string kLoaderRuns = Bytes("7E 01 03 08 00 00 00 00 00 51 58 34 2D 53 49 4D 00 4B 07");
 
-// CRC-16 as XMODEM uses it; "123456789" gives the catalogue value 0x31C3.
-std::uint16_t Crc16(std::string_view bytes) {
-  std::uint16_t crc = 0;
-  for (const char c : bytes) {
-    crc ^= static_cast<std::uint16_t>(static_cast<std::uint8_t>(c) << 8);
-    for (int i = 0; i < 8; ++i)
-      crc = static_cast<std::uint16_t>(crc & 0x8000 ? crc << 1 ^ 0x1021 : crc << 1);
-  }
-  return crc;
-}
-
 // An XMODEM block with CRC-16: SOH and 128 bytes, or STX and 1024, padded with SUB.
 std::string Block(char start, int number, std::string data) {
   data.resize(start == 2 ? 1024 : 128, '\x1A');
-  const std::uint16_t crc = Crc16(data);
+  const std::uint16_t crc = qordtcon::XModemCrc16(data);
   return std::string{start, static_cast<char>(number), static_cast<char>(255 - number)} + data +
          static_cast<char>(crc >> 8) + static_cast<char>(crc & 0xFF);
 }
@@ -80,7 +70,7 @@ std::string Qx4(std::uint8_t command, std::uint8_t status = 0, double address = 
 // drive it, its XMODEM receiver (CRC-16, 1024- and 128-byte blocks, a duplicate, a damaged
 // block), the flash write, and each of its faults.
 TEST(SignsimBoot, DialoguesOverTcp) {
-  ASSERT_EQ(Crc16("123456789"), 0x31C3);
+  ASSERT_EQ(qordtcon::XModemCrc16("123456789"), 0x31C3);
   using signsim::Board;
   const std::string image = Pattern(1100, 3);
   std::string damaged = Block(1, 2, image.substr(1024));

@@ -31,17 +31,6 @@ constexpr std::string_view kAnswers = "\x06\x15";
 
 using Clock = std::chrono::steady_clock;
 
-// CRC-16 as XMODEM receivers check it: polynomial 0x1021, initial value 0, not reflected.
-std::uint16_t Crc16(std::string_view data) {
-  unsigned crc = 0;
-  for (unsigned char byte : data) {
-    crc ^= static_cast<unsigned>(byte) << 8;
-    for (int bit = 0; bit < 8; ++bit)
-      crc = (crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1;
-  }
-  return static_cast<std::uint16_t>(crc);
-}
-
 // One block as it goes on the line: header, number, its complement, `size` bytes of data
 // padded with 0x1A, then the CRC (high byte first) or the 8-bit sum.
 std::string Block(std::uint8_t number, std::string_view data, std::size_t size, bool crc) {
@@ -54,7 +43,7 @@ std::string Block(std::uint8_t number, std::string_view data, std::size_t size, 
   block.append(size - data.size(), kPad);
   const std::string_view payload = std::string_view(block).substr(3);
   if (crc) {
-    const std::uint16_t value = Crc16(payload);
+    const std::uint16_t value = XModemCrc16(payload);
     block += static_cast<char>(value >> 8);
     block += static_cast<char>(value & 0xFF);
   } else {
@@ -251,6 +240,16 @@ class Transfer {
 };
 
 }  // namespace
+
+std::uint16_t XModemCrc16(std::string_view data) {
+  unsigned crc = 0;
+  for (unsigned char byte : data) {
+    crc ^= static_cast<unsigned>(byte) << 8;
+    for (int bit = 0; bit < 8; ++bit)
+      crc = (crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1;
+  }
+  return static_cast<std::uint16_t>(crc);
+}
 
 bool XModemSender::SendFile(std::int32_t mode, const std::string& path) {
   if (mode != kXModem && mode != kXModem1K) {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <utility>
 
+#include <qordtcon/firmware/xmodem.hpp>
 #include <qordtcon/protocol/frame.hpp>
 
 namespace signsim {
@@ -25,16 +26,6 @@ constexpr int kMaxQuietNaks = 10;             // then the receiver cancels
 constexpr milliseconds kDrainQuiet = 1000ms;  // after a cancel: until the sender stops
 constexpr int kFlashMs = 2000, kFlashStepMs = 250, kSlowFlashStepMs = 1000;
 constexpr std::size_t kMaxCommand = 64;
-
-std::uint16_t Crc16(std::string_view bytes) {
-  std::uint16_t crc = 0;
-  for (const char c : bytes) {
-    crc ^= static_cast<std::uint16_t>(static_cast<std::uint8_t>(c) << 8);
-    for (int i = 0; i < 8; ++i)
-      crc = static_cast<std::uint16_t>(crc & 0x8000 ? crc << 1 ^ 0x1021 : crc << 1);
-  }
-  return crc;
-}
 
 std::uint8_t Checksum(std::string_view bytes) {
   std::uint8_t sum = 0;
@@ -231,10 +222,11 @@ void BootLoader::HandleBlock() {
   const std::size_t size = block[0] == kStx ? 1024 : 128;
   const std::string_view data = std::string_view(block).substr(3, size);
   const std::string_view check = std::string_view(block).substr(3 + size);
-  const bool good = (number ^ inverse) == 0xFF &&
-                    (crc_ ? Crc16(data) == (static_cast<std::uint8_t>(check[0]) << 8 |
-                                            static_cast<std::uint8_t>(check[1]))
-                          : Checksum(data) == static_cast<std::uint8_t>(check[0]));
+  const bool good =
+      (number ^ inverse) == 0xFF &&
+      (crc_ ? qordtcon::XModemCrc16(data) ==
+                  (static_cast<std::uint8_t>(check[0]) << 8 | static_cast<std::uint8_t>(check[1]))
+            : Checksum(data) == static_cast<std::uint8_t>(check[0]));
   After(kBlockWait);
   if (!good) return Nak();
   quietNaks_ = 0;

@@ -5,8 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace qordtcon {
+
+// The CRC-16 of an XMODEM block's data: polynomial 0x1021, initial value 0, not reflected,
+// sent high byte first ("123456789" gives 0x31C3).
+std::uint16_t XModemCrc16(std::string_view data);
 
 // An XMODEM sender that talks through two callbacks instead of a port: OnGetData pulls the
 // receiver's bytes and OnSendData pushes ours, so the same sender runs over a serial line,
