@@ -6,6 +6,7 @@
 
 #include <qordtcon/firmware/qx4.hpp>
 
+#include "atomic_file.hpp"
 #include "sha256.hpp"
 
 namespace signsim {
@@ -27,15 +28,7 @@ void Firmware::Write(std::string image, Counters& counters) {
   ++writes_;
   ++counters.flashWrites;
   if (outPath_.empty()) return;
-  // Written beside and renamed, so that a reader never sees half an image.
-  const std::string temp = outPath_ + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << image_;
-    if (!out) return;
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, outPath_, ec);
+  WriteFileAtomically(outPath_, image_);
 }
 
 std::optional<std::string> Firmware::LoaderFrame(std::string_view frame, Clock::time_point now,

@@ -1,5 +1,7 @@
 #include "shared_sign.hpp"
 
+#include "atomic_file.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -206,14 +208,7 @@ void SharedSign::DumpLocked() const {
   if (dumpPath_.empty()) return;
   const std::string text =
       StateLocked().dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-  const std::string temp = dumpPath_ + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out) return;
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, dumpPath_, ec);
+  WriteFileAtomically(dumpPath_, text);
 }
 
 }  // namespace signsim
