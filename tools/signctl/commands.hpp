@@ -111,6 +111,9 @@ class Registry {
   void Group(std::string heading) { group_ = std::move(heading); }
 
   CLI::App* Add(const std::string& name, const std::string& help, Action action);
+  // A subcommand whose result is the sign's answer.
+  CLI::App* Query(const std::string& name, const std::string& help,
+                  std::function<Outcome(Control&)> run);
 
   // Boolean method without arguments.
   CLI::App* Plain(const std::string& name, bool (Control::*method)(), const std::string& help);
@@ -134,18 +137,19 @@ class Registry {
   // Method returning a result object.
   template <class R>
   CLI::App* Get(const std::string& name, R (Control::*method)(), const std::string& help) {
-    return Add(name, help,
-               {nullptr, [method](Control& c) { return Read(c, ToJson((c.*method)())); }});
+    return Query(name, help, [method](Control& c) { return Read(c, ToJson((c.*method)())); });
   }
   // Method returning a result object for a request payload.
   template <class R, class P>
   CLI::App* Ask(const std::string& name, R (Control::*method)(const P&), const std::string& help,
                 Options<P> options) {
     auto payload = std::make_shared<P>();
-    CLI::App* sub =
-        Add(name, help,
-            {[payload] { Encode(*payload); },
-             [payload, method](Control& c) { return Read(c, ToJson((c.*method)(*payload))); }});
+    CLI::App* sub = Add(name, help,
+                        {[payload] { Encode(*payload); },
+                         [payload, method](Control& c) {
+                           return Read(c, ToJson((c.*method)(*payload)));
+                         },
+                         nullptr, [] { return true; }});
     options(*sub, *payload);
     return sub;
   }

@@ -103,10 +103,10 @@ void AddName(Registry& r, const std::string& name, bool (Control::*set)(std::str
 
 void AddNameRead(Registry& r, const std::string& name, std::string (Control::*get)(),
                  const std::string& field, const std::string& help) {
-  r.Add(name, help, {nullptr, [get, field](Control& c) {
-                       const std::string text = (c.*get)();
-                       return Read(c, {{field, TextValue(text)}});
-                     }});
+  r.Query(name, help, [get, field](Control& c) {
+    const std::string text = (c.*get)();
+    return Read(c, {{field, TextValue(text)}});
+  });
 }
 
 }  // namespace

@@ -52,7 +52,8 @@ DateTime ParseTime(const std::string& text) {
 // The progress of a transfer: a bar redrawn on a terminal, plain lines with --progress.
 class ProgressReport {
  public:
-  explicit ProgressReport(bool lines) : bar_(ErrIsTerminal()), lines_(lines) {}
+  ProgressReport()
+      : bar_(ProgressShown() == Progress::kBar), lines_(ProgressShown() == Progress::kLines) {}
   ~ProgressReport() {
     if (bar_ && shown_) std::cerr << '\n';
   }
@@ -101,7 +102,7 @@ void AddFileCommands(Registry& r) {
 
   struct Send {
     std::string file, signName, time;
-    bool async = false, verify = false, progress = false;
+    bool async = false, verify = false;
   };
   auto send = std::make_shared<Send>();
   CLI::App* s = r.Add(
@@ -111,7 +112,7 @@ void AddFileCommands(Registry& r) {
          if (!send->time.empty()) ParseTime(send->time);
        },
        [send](Control& c) {
-         ProgressReport progress(send->progress);
+         ProgressReport progress;
          progress.Attach(c);
          std::optional<DateTime> when;
          if (!send->time.empty()) when = ParseTime(send->time);
@@ -137,7 +138,8 @@ void AddFileCommands(Registry& r) {
                             std::to_string(offset) + " (" + std::to_string(got.size()) +
                             " bytes on the sign, " + std::to_string(want.size()) + " here)",
                         Json::object()};
-       }});
+       },
+       nullptr, [send] { return send->verify; }});
   s->alias("transfer-file-to-display");
   s->add_option("FILE", send->file, "The file to send")->required();
   s->add_option("--sign-name", send->signName,
@@ -147,19 +149,18 @@ void AddFileCommands(Registry& r) {
                 "modification time)");
   s->add_flag("--async", send->async, "Keep one block in flight while the next is read");
   s->add_flag("--verify", send->verify, "Fetch the file back and compare it byte for byte");
-  s->add_flag("--progress", send->progress, "Progress lines on stderr when it is no terminal");
 
   struct Get {
     std::string name, destination;
   };
   auto get = std::make_shared<Get>();
-  s = r.Add("get-file", "Fetch a file from the sign into DEST (get-file-from-sign-by-file-name)",
-            {nullptr, [get](Control& c) {
-               const bool ok = c.GetFileFromSignByFileName(get->name, get->destination);
-               std::error_code ec;
-               const auto size = ok ? fs::file_size(get->destination, ec) : 0;
-               return Judged(c, ok, ok ? Json{{"bytes", size}} : Json::object());
-             }});
+  s = r.Query("get-file", "Fetch a file from the sign into DEST (get-file-from-sign-by-file-name)",
+              [get](Control& c) {
+                const bool ok = c.GetFileFromSignByFileName(get->name, get->destination);
+                std::error_code ec;
+                const auto size = ok ? fs::file_size(get->destination, ec) : 0;
+                return Judged(c, ok, ok ? Json{{"bytes", size}} : Json::object());
+              });
   s->alias("get-file-from-sign-by-file-name");
   s->add_option("NAME", get->name, "The file's name on the sign")->required();
   s->add_option("DEST", get->destination, "Where to write it (replaced)")->required();

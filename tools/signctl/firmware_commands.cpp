@@ -24,8 +24,11 @@ struct StatusTrail {
   std::string last;
 
   void Attach(Control& c) {
-    const bool bar = ErrIsTerminal();
-    c.OnFirmwareStatus = [this, bar](const std::string& text) {
+    const bool bar = ProgressShown() == Progress::kBar;
+    const bool quiet = ProgressShown() == Progress::kQuiet;
+    c.OnFirmwareStatus = [this, bar, quiet](const std::string& text) {
+      last = text;
+      if (quiet) return;
       // The block counts of a QX4 download redraw one line on a terminal.
       const bool counting = text.rfind("Sending ", 0) == 0 && text.find(": Sent ") != text.npos;
       if (bar && counting) {
@@ -34,7 +37,6 @@ struct StatusTrail {
         std::cerr << (bar && drawn ? "\n" : "") << "signctl: " << text << '\n';
       }
       drawn = bar && counting;
-      last = text;
     };
   }
   // The outcome of a firmware call: its reason is the link's when the transfer itself

@@ -57,11 +57,10 @@ void AddPlayCommands(Registry& r) {
             {nullptr, [order](Control& c) { return Judged(c, c.PlaySubPlayOrder(*order)); }});
   Number(*s, "--play-order", *order, -32768, 32767, "Sub play order number")->required();
   r.Plain(SIGNCTL_METHOD(PlayCountClear), "Zero the play counter");
-  r.Add(Kebab("PlayCountRead"), "Read the play counter",
-        {nullptr, [](Control& c) {
-           const std::int32_t count = c.PlayCountRead();
-           return Judged(c, count != -1, {{"PlayCounter", count}});
-         }});
+  r.Query(Kebab("PlayCountRead"), "Read the play counter", [](Control& c) {
+    const std::int32_t count = c.PlayCountRead();
+    return Judged(c, count != -1, {{"PlayCounter", count}});
+  });
 }
 
 }  // namespace signctl

@@ -120,6 +120,11 @@ CLI::App* Registry::Add(const std::string& name, const std::string& help, Action
   return sub;
 }
 
+CLI::App* Registry::Query(const std::string& name, const std::string& help,
+                          std::function<Outcome(Control&)> run) {
+  return Add(name, help, {nullptr, std::move(run), nullptr, [] { return true; }});
+}
+
 CLI::App* Registry::Plain(const std::string& name, bool (Control::*method)(),
                           const std::string& help) {
   return Add(name, help, {nullptr, [method](Control& c) { return Judged(c, (c.*method)()); }});
@@ -162,6 +167,20 @@ void BuildCommandLine(CLI::App& app, Globals& globals, Registry& registry) {
   app.add_option("--log", globals.log, "Write the communication log to this file");
   app.add_option("--timeout", globals.timeout, "Time-out of one read, in milliseconds")
       ->check(CLI::Range(1, 3600000));
+  app.add_option("--retry", globals.retry, "Tries of one transaction (RetryCount)")
+      ->check(CLI::Range(1, 100));
+  app.add_option("--settings-dir", globals.settingsDir,
+                 "Read the control's settings from, and write its log to, this directory");
+  app.add_flag("--progress", globals.progress,
+               "Progress of long operations as plain lines on stderr when it is no terminal");
+  app.add_option("--fleet", globals.fleet,
+                 "Run the command on every sign listed in FILE (an address and optional "
+                 "--node N per line), side by side")
+      ->type_name("FILE");
+  app.add_option("--parallel", globals.parallel, "Signs of a fleet worked at once")
+      ->check(CLI::Range(1, 256))
+      ->capture_default_str();
+  app.set_version_flag("--version", std::string("signctl ") + SIGNCTL_VERSION);
 
   AddShortForms(registry);
   AddDiagCommands(registry);

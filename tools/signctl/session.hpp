@@ -1,11 +1,14 @@
-// One signctl run against a sign: the global options, the sign's address, opening and
-// closing the control around one operation, and printing what came back as text or JSON.
+// signctl against a sign: the global options, the sign's address, one open control that
+// runs operations, and printing what came back as text or JSON.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 #include <qordtcon/qordtcon.hpp>
@@ -22,6 +25,11 @@ struct Globals {
   bool json = false;
   std::string log;
   std::optional<int> timeout;
+  std::optional<int> retry;
+  std::string settingsDir;
+  bool progress = false;
+  std::string fleet;
+  int parallel = 16;
 };
 
 // The connection method for a sign address: tcp://HOST[:PORT], serial:DEVICE[?baud=N] or
@@ -38,6 +46,8 @@ struct Outcome {
   bool ok = true;
   std::string error;
   Json fields = Json::object();
+  // A failure's reply codes when the sign answered with them (command 0xF1 and its reason).
+  std::optional<std::pair<int, int>> codes = std::nullopt;
 };
 
 // A Boolean method's result, with the control's reason when False.
@@ -45,22 +55,79 @@ Outcome Judged(qordtcon::qorDispTrans& control, bool ok, Json fields = Json::obj
 // A read's result: good when the last transaction left no error and its reply was an OK.
 Outcome Read(qordtcon::qorDispTrans& control, Json fields);
 
+// A value as text: strings as they are, other values as JSON.
+std::string Plain(const Json& value);
+// Rows of fields as columns under their names.
+void PrintTable(const Json& rows);
+
 // Prints the outcome (text or one JSON object on stdout; a failure also as one line on
-// stderr) and gives the exit status.
-int Emit(const Outcome& outcome, bool json, const std::string& command);
+// stderr, after `where`) and gives the exit status.
+int Emit(const Outcome& outcome, bool json, const std::string& command,
+         const std::string& where = "");
+// A failure that ends a run before any sign answered (a usage error, no connection): one
+// line on stderr, and with --json also {"ok":false,"error":...} on stdout.
+int Fail(int status, const std::string& text, bool json, const std::string& where = "");
 
 // What a subcommand that needs a sign does once its options are parsed: `check` runs
 // before connecting and throws for values that do not fit their fields; `run` gets the
 // open control; `cancel` is what a Ctrl-C asks of the control while it runs (default:
-// UserAbort).
+// UserAbort); `reads` says whether the sign's answer is the result (no sign answers a
+// broadcast, so those are refused for node 255).
 struct Action {
   std::function<void()> check;
   std::function<Outcome(qordtcon::qorDispTrans&)> run;
   std::function<void(qordtcon::qorDispTrans&)> cancel = nullptr;
+  std::function<bool()> reads = nullptr;
 };
 
-// Whether stderr is a terminal (a progress bar then redraws one line).
-bool ErrIsTerminal();
+// How the running operation shows its progress on stderr: a bar redrawn on a terminal,
+// plain lines with --progress, else nothing; kQuiet when signs work side by side (a
+// fleet), where not even status lines go to stderr.
+enum class Progress { kNone, kBar, kLines, kQuiet };
+Progress ProgressShown();
+
+// One control and its connection, for one operation or a batch of them.
+class Session {
+ public:
+  // `quiet`: no progress and no notes on stderr (the signs of a fleet run side by side).
+  Session(const Globals& globals, bool quiet);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Opens the sign; when it cannot, the reason: the control's text with the address and
+  // the system's reason added.
+  std::optional<std::string> Open();
+  bool IsOpen() const { return open_; }
+  // Runs one operation, checked before (CheckBeforeSending), with the options of its line
+  // (node, time-out, retries and block check may differ from line to line in a batch).
+  // Throws UsageError for a value that no field can carry.
+  Outcome Run(const Globals& line, const std::string& command, const Action& action);
+  // Asks the running operation to stop; from any thread.
+  void Cancel();
+  void Close();
+
+ private:
+  const Globals& globals_;
+  bool quiet_;
+  qordtcon::qorDispTrans control_;
+  bool open_ = false;
+  bool progressDrawn_ = false;
+  std::int32_t defaultTimeout_ = 0;
+  std::int32_t defaultRetries_ = 0;
+  std::mutex mutex_;  // guards running_
+  const Action* running_ = nullptr;
+};
+
+// Checks a read against the node before anything is sent: no sign answers a broadcast.
+void RefuseBroadcastRead(const Globals& globals, const std::string& command, const Action& action);
+// Everything found before connecting: the address, a read to all signs, values that do not
+// fit their fields. Throws UsageError.
+void CheckBeforeSending(const Globals& globals, const std::string& command, const Action& action);
+
+// Applies --settings-dir: the control's settings and its fixed log file are read and
+// written there for this run.
+void UseSettingsDirectory(const std::string& dir);
 
 // Opens the sign, runs the action, closes, prints; gives the exit status (130 when a Ctrl-C
 // or SIGTERM ended the run).

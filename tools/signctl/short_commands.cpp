@@ -7,8 +7,8 @@ using namespace qordtcon;
 
 void AddShortForms(Registry& r) {
   r.Group("Short forms");
-  r.Add("connect", "Open the sign and say what it is: name, type, size, firmware version",
-        {nullptr, [](Control& c) {
+  r.Query("connect", "Open the sign and say what it is: name, type, size, firmware version",
+          [](Control& c) {
            // Each read stops the rest when the sign does not answer it.
            const auto failed = [&c] { return !Read(c, {}).ok; };
            const classDIAG_STATS stats = c.GetDisplayStats();
@@ -22,7 +22,7 @@ void AddShortForms(Registry& r) {
                            {"pix_width", type.pix_width},
                            {"pix_height", type.pix_height},
                            {"version", version.version}});
-         }});
+          });
 
   struct Message {
     classTEXT_MSG payload;
@@ -60,7 +60,8 @@ void AddShortForms(Registry& r) {
             {nullptr, [clock](Control& c) {
                if (clock->get) return Read(c, ToJson(c.GetDisplayTime()));
                return Judged(c, c.SetDisplayToCurrentTime(clock->adjust));
-             }});
+             },
+             nullptr, [clock] { return clock->get; }});
   auto* adjust = Number(*s, "--time-adjust", clock->adjust, -32768, 32767,
                         "Hours to add to this computer's time");
   s->add_flag("--get", clock->get, "Read the sign's clock instead")->excludes(adjust);
