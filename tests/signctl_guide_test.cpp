@@ -1,21 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "run_command.hpp"
-#include "signctl/commands.hpp"
+#include "signctl/command_line.hpp"
 #include "signctl/guide.hpp"
 #include "temp_dir.hpp"
-
-struct GuideCommandLine {
-  GuideCommandLine() { signctl::BuildCommandLine(app, globals, registry); }
-  CLI::App app;
-  signctl::Globals globals;
-  signctl::Registry registry{app};
-};
 
 // COMP_WORDS as bash splits a line (at blanks, '=', ':'), the cursor last; what is offered.
 TEST(SignctlGuide, BashCompletionOffersCommandsOptionsAndFiles) {
   const TempDir dir;
-  dir.Write("signctl.bash", signctl::BashCompletion(GuideCommandLine().app));
+  dir.Write("signctl.bash", signctl::BashCompletion(signctl::CommandLine().App()));
   for (const char* file : {"logo.bmp", "sign.bin"})
     dir.Write(file, "");
   dir.Write("drive.bash",
@@ -27,10 +20,14 @@ TEST(SignctlGuide, BashCompletionOffersCommandsOptionsAndFiles) {
   const std::pair<std::string, std::string> cases[] = {
       {"set-display-te",
        "set-display-temp-adjust set-display-test set-display-text-message set-display-text-tabs"},
-      {"set-display-test --r", "--row"},
+      {"set-display-test --ro", "--row"},
       {"--js", "--json"},
       {"stats --js", "--json"},
-      {"--json stats --", "--connect --help --log --new-bcc --node --timeout"},
+      {"--json stats --",
+       "--connect --fleet --help --log --new-bcc --node --parallel --progress --retry "
+       "--settings-dir --timeout --version"},
+      {"ba", "batch"},
+      {"batch --k", "--keep-going"},
       {"set-display-test --row 1 --ro", ""},
       {"append-display-play-order --entry A --en", "--entry"},
       {"--connect ''", "modem: serial: tcp://127.0.0.1:"},
@@ -72,12 +69,12 @@ TEST(SignctlGuide, ParseErrorsNameTheNearestCommandOrOption) {
       {"", "A subcommand is required (see signctl --help)"},
   };
   for (const auto& [line, message] : cases) {
-    GuideCommandLine command;
+    signctl::CommandLine command;
     try {
-      command.app.parse(line, false);
+      command.App().parse(line, false);
       ADD_FAILURE() << line << " was accepted";
     } catch (const CLI::ParseError& e) {
-      EXPECT_EQ(signctl::ExplainParseError(command.app, e), message) << line;
+      EXPECT_EQ(signctl::ExplainParseError(command.App(), e), message) << line;
     }
   }
 }

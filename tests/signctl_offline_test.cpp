@@ -23,11 +23,13 @@ TEST(SignctlOffline, FrameAndDumpOutputAndUsageErrors) {
        "ETX=[3] BCC=[3] \n"},
       {"dump 10 06 1005 01FF", 0, "DLE=[10] ACK=[6] DLE=[10] ENQ=[5] DST=[1] BCC=[FF] \n"},
       {"frame --node 300 --cmd 9 --fnc 1", 2,
-       "signctl: --node: Value 300 not in range 0 to 255 (see signctl --help)\n"},
+       "signctl: --node: Value 300 not in range 0 to 255 (see signctl frame --help)\n"},
       {"dump 10 0", 2,
-       "signctl: '0' has an odd number of hex digits: give every byte as two digits, e.g. 0A\n"},
+       "signctl: '0' has an odd number of hex digits: give every byte as two digits, e.g. 0A (see "
+       "signctl dump --help)\n"},
       {"frame --cmd 1 --fnc 2 --data zz", 2,
-       "signctl: 'zz' is not hex: give bytes as pairs of hex digits, e.g. 10 02\n"},
+       "signctl: 'zz' is not hex: give bytes as pairs of hex digits, e.g. 10 02 (see signctl frame "
+       "--help)\n"},
   };
   for (const Case& c : cases) {
     const CommandResult r = RunCommand(kSignctl + " " + c.args);

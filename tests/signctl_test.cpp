@@ -14,6 +14,7 @@
 #include "bytes.hpp"
 #include "run_command.hpp"
 #include "signctl/commands.hpp"
+#include "signctl_run.hpp"
 #include "signsim/simulator.hpp"
 #include "temp_dir.hpp"
 
@@ -21,40 +22,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kSignctl = SIGNCTL_PATH;
-
-struct SignctlRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-// signctl with stdout and stderr apart.
-SignctlRun Signctl(const TempDir& dir, const std::string& args) {
-  const std::string err = (dir.path() / "stderr").string();
-  const CommandResult r = RunCommand("(" + kSignctl + " " + args + " 2>" + err + ")");
-  return {r.status, r.out, dir.Read("stderr")};
-}
-
-// A loopback port that nothing listens on.
-int UnusedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(fd);
-  return ntohs(addr.sin_port);
-}
-
 }  // namespace
 
 TEST(Signctl, UsageErrorsHelpAndLookups) {
   TempDir dir;
   const std::string address =
-      ": give tcp://HOST[:PORT], serial:DEVICE[?baud=N] or modem:DEVICE?dial=NUMBER\n";
+      ": give tcp://HOST[:PORT], serial:DEVICE[?baud=N] or modem:DEVICE?dial=NUMBER (see signctl "
+      "--help)\n";
   std::string pixels;
   for (int i = 0; i < 256; ++i)
     pixels += " --pixel 1,1,1,1";
@@ -66,20 +40,20 @@ TEST(Signctl, UsageErrorsHelpAndLookups) {
   };
   // clang-format off
   const Case cases[] = {
-      {"text --row 300 HI", 2, "", "signctl: --row: Value 300 not in range 0 to 255 (see signctl --help)\n"},
+      {"text --row 300 HI", 2, "", "signctl: --row: Value 300 not in range 0 to 255 (see signctl text --help)\n"},
       {"--connect foo://x stats", 2, "", "signctl: --connect: 'foo://x' is not a sign address" + address},
       {"--connect tcp://sign:5 stats", 2, "", "signctl: --connect: 'tcp://sign:5' has the port '5', not 10..65535" + address},
       {"--connect serial:/dev/ttyS0?baud=fast stats", 2, "", "signctl: --connect: 'serial:/dev/ttyS0?baud=fast' has the baud rate 'fast'" + address},
       {"--connect modem:/dev/ttyS0 stats", 2, "", "signctl: --connect: 'modem:/dev/ttyS0' gives no number to dial" + address},
       {"set-display-play-order --entry LOOP.QFX,x", 2, "",
-       "signctl: --entry: 'LOOP.QFX,x' is not NAME[,DELAY[,PREFIX[,SUFFIX]]]: DELAY 'x' is not a number in -2147483648..2147483647 (see signctl --help)\n"},
+       "signctl: --entry: 'LOOP.QFX,x' is not NAME[,DELAY[,PREFIX[,SUFFIX]]]: DELAY 'x' is not a number in -2147483648..2147483647 (see signctl set-display-play-order --help)\n"},
       {"set-display-paged-text-message --page-num 1 --xs 2 --text 3,1,HI", 2, "",
-       "signctl: --text: '3,1,HI' is not X,Y,TEXT: X '3' is not a number in 1..2 (see signctl --help)\n"},
-      {"set-display-scan", 2, "", "signctl: --on or --off is required\n"},
+       "signctl: --text: '3,1,HI' is not X,Y,TEXT: X '3' is not a number in 1..2 (see signctl set-display-paged-text-message --help)\n"},
+      {"set-display-scan", 2, "", "signctl: --on or --off is required (see signctl set-display-scan --help)\n"},
       // Passes every option check, but 256 pixels do not fit the count byte: found before
       // any connection is tried.
       {"set-display-pixel-control" + pixels, 2, "",
-       "signctl: set-display-pixel-control: Invalid argument: num_pixels = 256 does not fit a byte field (0..255)\n"},
+       "signctl: set-display-pixel-control: Invalid argument: num_pixels = 256 does not fit a byte field (0..255) (see signctl set-display-pixel-control --help)\n"},
       {"lookup-disp-function-code --code 0xF9", 0, "File Not Found\n", ""},
       {"--json lookup-disp-command-code --code 240", 0, "{\"ok\":true,\"text\":\"MESSAGE OK\"}\n", ""},
   };
@@ -169,11 +143,12 @@ TEST(Signctl, AgainstAnEmulatedSign) {
        }},
       {"send-file " + (dir.path() / "none.bmp").string(), 2, "",
        "signctl: no file " + (dir.path() / "none.bmp").string() +
-           " on this computer: give the path of a file to send\n",
+           " on this computer: give the path of a file to send (see signctl send-file --help)\n",
        nullptr},
       // Every frame refused from here on: the open still succeeds, the command does not.
       {"--json set-display-text-message --row 1 --msg X", 1,
-       "{\"ok\":false,\"error\":\"" + refusal + "\"}\n", "signctl: " + refusal + "\n",
+       "{\"ok\":false,\"error\":\"" + refusal + "\",\"cmd\":241,\"fnc\":3}\n",
+       "signctl: " + refusal + "\n",
        [&](const nlohmann::json& state, const SignctlRun&) {
          EXPECT_EQ(state["text"], nullptr) << "not run";
        }},
@@ -191,11 +166,12 @@ TEST(Signctl, AgainstAnEmulatedSign) {
 
   // No sign at the address: the open's own text, and status 3.
   dir.Write("Lumarco3.ini", "[Settings]\nNetworkRetryInterval=300\nConnectTimeOut=500\n");
-  const SignctlRun none =
-      Signctl(dir, "--connect tcp://127.0.0.1:" + std::to_string(UnusedPort()) + " stats");
+  const std::string nowhere = "tcp://127.0.0.1:" + std::to_string(UnusedPort());
+  const SignctlRun none = Signctl(dir, "--connect " + nowhere + " stats");
   EXPECT_EQ(none.status, 3);
   EXPECT_EQ(none.out, "");
-  EXPECT_EQ(none.err, "signctl: Could Not Connect Could not open Network Connection - 127.0.0.1\n");
+  EXPECT_EQ(none.err, "signctl: Could Not Connect Could not open Network Connection - 127.0.0.1 (" +
+                          nowhere + ": connection refused)\n");
 }
 
 // Each address as its kind (1 direct, 2 network, 3 modem), IP address, port, baud rate

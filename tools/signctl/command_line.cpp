@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "guide.hpp"
 #include "interrupt.hpp"
 
 namespace signctl {
@@ -17,16 +18,15 @@ namespace {
 
 using Seconds = std::chrono::duration<double>;
 
-// A usage error's pointer to the help that explains it.
-std::string WithHelp(const std::string& text, const std::string& command) {
+// A usage error's pointer to the help that explains it: the command's, unless the error
+// is about an option given before any command.
+std::string WithHelp(CommandLine& line, const std::string& text) {
   if (text.find("(see signctl") != std::string::npos) return text;
-  return text + " (see signctl " + (command.empty() ? "" : command + " ") + "--help)";
-}
-
-std::string ChosenName(CommandLine& line) {
-  for (const CLI::App* sub : line.App().get_subcommands())
-    return sub->get_name();
-  return {};
+  const std::string option = text.substr(0, text.find(':'));
+  const auto subs = line.App().get_subcommands();
+  const bool global = option.rfind("--", 0) == 0 && line.App().get_option_no_throw(option);
+  const std::string command = subs.empty() || global ? "" : subs.front()->get_name() + " ";
+  return text + " (see signctl " + command + "--help)";
 }
 
 // Runs `body`, turning the errors of a command line into their exit status and message.
@@ -37,9 +37,9 @@ int Guarded(CommandLine& line, bool json, const std::string& where, Body body) {
   } catch (const CLI::Success&) {
     throw;  // --help, --version
   } catch (const CLI::ParseError& e) {
-    return Fail(kUsage, WithHelp(e.what(), ChosenName(line)), json, where);
+    return Fail(kUsage, ExplainParseError(line.App(), e), json, where);
   } catch (const UsageError& e) {
-    return Fail(kUsage, WithHelp(e.what(), ChosenName(line)), json, where);
+    return Fail(kUsage, WithHelp(line, e.what()), json, where);
   }
 }
 
@@ -54,6 +54,9 @@ CommandLine::CommandLine(const Globals& defaults) : globals(defaults) {
   batch_->group(group);
   batch_->add_option("FILE", batchFile, "The commands, one per line; # starts a comment");
   batch_->add_flag("--keep-going", keepGoing, "Go on after a line that failed");
+  completion_ = app_.add_subcommand("completion", "Print the shell completion script");
+  completion_->group("Offline helpers");
+  completion_->add_option("SHELL", "The shell: bash")->required()->check(CLI::IsMember({"bash"}));
 }
 
 void CommandLine::Parse(std::vector<std::string> words) {
@@ -104,7 +107,8 @@ std::vector<std::string> SplitWords(const std::string& line) {
     }
   }
   if (quote != 0) {
-    throw UsageError(std::string("the quote ") + quote + " is not closed: close it on the same line");
+    throw UsageError(std::string("the quote ") + quote +
+                     " is not closed: close it on the same line");
   }
   if (inWord) words.push_back(std::move(word));
   return words;
@@ -119,6 +123,10 @@ int Main(const std::vector<std::string>& words) {
       line.Parse(words);
       if (!line.globals.settingsDir.empty()) UseSettingsDirectory(line.globals.settingsDir);
       if (line.BatchChosen()) return RunBatch(line.globals, line.batchFile, line.keepGoing);
+      if (line.CompletionChosen()) {
+        std::cout << BashCompletion(line.App());
+        return static_cast<int>(kDone);
+      }
       const Registry::Entry* chosen = line.Chosen();
       if (chosen == nullptr) return static_cast<int>(kDone);  // an offline command ran
       const std::string command = chosen->sub->get_name();
@@ -141,26 +149,26 @@ int RunBatchLine(Session& session, const Globals& batch, const std::vector<std::
   CommandLine line(batch);
   const bool json = batch.json || std::find(words.begin(), words.end(), "--json") != words.end();
   try {
-  return Guarded(line, json, where, [&] {
-    line.Parse(words);
-    const Globals& g = line.globals;
-    if (line.BatchChosen() || line.CompletionChosen() || !g.fleet.empty()) {
-      throw UsageError("a batch line runs one command: batch, completion and --fleet do not fit");
-    }
-    if (g.connect != batch.connect || g.log != batch.log || g.settingsDir != batch.settingsDir) {
-      throw UsageError(
-          "--connect, --log and --settings-dir hold for the whole batch: give them before "
-          "`batch`, and run another batch for another sign");
-    }
-    const Registry::Entry* chosen = line.Chosen();
-    if (chosen == nullptr) return static_cast<int>(kDone);
-    const std::string command = chosen->sub->get_name();
-    CheckBeforeSending(g, command, chosen->action);
-    if (!session.IsOpen()) {
-      if (const auto failure = session.Open()) return Fail(kNoConnection, *failure, json, where);
-    }
-    return Emit(session.Run(g, command, chosen->action), g.json, command, where);
-  });
+    return Guarded(line, json, where, [&] {
+      line.Parse(words);
+      const Globals& g = line.globals;
+      if (line.BatchChosen() || line.CompletionChosen() || !g.fleet.empty()) {
+        throw UsageError("a batch line runs one command: batch, completion and --fleet do not fit");
+      }
+      if (g.connect != batch.connect || g.log != batch.log || g.settingsDir != batch.settingsDir) {
+        throw UsageError(
+            "--connect, --log and --settings-dir hold for the whole batch: give them before "
+            "`batch`, and run another batch for another sign");
+      }
+      const Registry::Entry* chosen = line.Chosen();
+      if (chosen == nullptr) return static_cast<int>(kDone);
+      const std::string command = chosen->sub->get_name();
+      CheckBeforeSending(g, command, chosen->action);
+      if (!session.IsOpen()) {
+        if (const auto failure = session.Open()) return Fail(kNoConnection, *failure, json, where);
+      }
+      return Emit(session.Run(g, command, chosen->action), g.json, command, where);
+    });
   } catch (const CLI::Success& e) {
     return line.App().exit(e);  // --help on a line
   }
@@ -230,8 +238,9 @@ std::vector<FleetSign> ReadFleet(const std::string& file) {
       const bool valued = i + 1 < words.size();
       if (words[i] == "--node" && valued) {
         const std::string& n = words[++i];
-        const bool digits = !n.empty() && n.size() <= 3 &&
-                            std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; });
+        const bool digits =
+            !n.empty() && n.size() <= 3 &&
+            std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (!digits || std::stoi(n) > 255) {
           throw UsageError(where + "--node '" + n + "' is not a node address 0..255");
         }
@@ -337,7 +346,8 @@ int RunFleet(const Globals& globals, const std::vector<std::string>& words,
   };
   const auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> workers;
-  const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(globals.parallel), signs.size());
+  const std::size_t count =
+      std::min<std::size_t>(static_cast<std::size_t>(globals.parallel), signs.size());
   for (std::size_t w = 0; w < count; ++w)
     workers.emplace_back(work);
   for (std::thread& worker : workers)

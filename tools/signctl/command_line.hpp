@@ -23,7 +23,7 @@ class CommandLine {
   CLI::App& App() { return app_; }
   const Registry::Entry* Chosen() const { return registry_.Chosen(); }
   bool BatchChosen() const { return batch_->parsed(); }
-  bool CompletionChosen() const { return false; }
+  bool CompletionChosen() const { return completion_->parsed(); }
 
   Globals globals;
   std::string batchFile = "-";

@@ -144,12 +144,11 @@ class Registry {
   CLI::App* Ask(const std::string& name, R (Control::*method)(const P&), const std::string& help,
                 Options<P> options) {
     auto payload = std::make_shared<P>();
-    CLI::App* sub = Add(name, help,
-                        {[payload] { Encode(*payload); },
-                         [payload, method](Control& c) {
-                           return Read(c, ToJson((c.*method)(*payload)));
-                         },
-                         nullptr, [] { return true; }});
+    CLI::App* sub =
+        Add(name, help,
+            {[payload] { Encode(*payload); },
+             [payload, method](Control& c) { return Read(c, ToJson((c.*method)(*payload))); },
+             nullptr, [] { return true; }});
     options(*sub, *payload);
     return sub;
   }

@@ -186,8 +186,7 @@ Outcome Read(qordtcon::qorDispTrans& control, Json fields) {
                 std::move(fields));
 }
 
-int Emit(const Outcome& outcome, bool json, const std::string& command,
-         const std::string& where) {
+int Emit(const Outcome& outcome, bool json, const std::string& command, const std::string& where) {
   const std::string reason = outcome.error.empty()
                                  ? command + ": the control reported failure and gave no reason"
                                  : OneLine(outcome.error);
@@ -279,8 +278,9 @@ Progress ProgressShown() {
 
 void RefuseBroadcastRead(const Globals& globals, const std::string& command, const Action& action) {
   if (globals.node == qordtcon::kBroadcastNode && action.reads && action.reads()) {
-    throw UsageError(command + " reads an answer, and no sign answers a message to all signs "
-                               "(--node 255): give one sign's node");
+    throw UsageError(command +
+                     " reads an answer, and no sign answers a message to all signs "
+                     "(--node 255): give one sign's node");
   }
 }
 
@@ -322,10 +322,10 @@ Outcome Session::Run(const Globals& line, const std::string& command, const Acti
                 << OneLine(control_.LastErrorMessage()) << "; the old one stays in use\n";
     }
   }
-  shown = quiet_                              ? Progress::kQuiet
-          : ErrIsTerminal()                   ? Progress::kBar
+  shown = quiet_                               ? Progress::kQuiet
+          : ErrIsTerminal()                    ? Progress::kBar
           : line.progress || globals_.progress ? Progress::kLines
-                                              : Progress::kNone;
+                                               : Progress::kNone;
   {
     const std::lock_guard lock(mutex_);
     running_ = &action;

@@ -9,19 +9,19 @@ void AddShortForms(Registry& r) {
   r.Group("Short forms");
   r.Query("connect", "Open the sign and say what it is: name, type, size, firmware version",
           [](Control& c) {
-           // Each read stops the rest when the sign does not answer it.
-           const auto failed = [&c] { return !Read(c, {}).ok; };
-           const classDIAG_STATS stats = c.GetDisplayStats();
-           if (failed()) return Read(c, {});
-           const classDIAG_SIGNTYPE type = c.GetDisplayType();
-           if (failed()) return Read(c, {});
-           const classDIAG_VERSION version = c.GetDisplayVersion();
-           return Read(c, {{"appl_name", TextValue(stats.appl_name)},
-                           {"serial_num", TextValue(stats.serial_num)},
-                           {"signtype", type.signtype},
-                           {"pix_width", type.pix_width},
-                           {"pix_height", type.pix_height},
-                           {"version", version.version}});
+            // Each read stops the rest when the sign does not answer it.
+            const auto failed = [&c] { return !Read(c, {}).ok; };
+            const classDIAG_STATS stats = c.GetDisplayStats();
+            if (failed()) return Read(c, {});
+            const classDIAG_SIGNTYPE type = c.GetDisplayType();
+            if (failed()) return Read(c, {});
+            const classDIAG_VERSION version = c.GetDisplayVersion();
+            return Read(c, {{"appl_name", TextValue(stats.appl_name)},
+                            {"serial_num", TextValue(stats.serial_num)},
+                            {"signtype", type.signtype},
+                            {"pix_width", type.pix_width},
+                            {"pix_height", type.pix_height},
+                            {"version", version.version}});
           });
 
   struct Message {
@@ -57,7 +57,8 @@ void AddShortForms(Registry& r) {
   s = r.Add("time",
             "Set the sign's clock from this computer (set-display-to-current-time), or read it "
             "with --get (get-display-time)",
-            {nullptr, [clock](Control& c) {
+            {nullptr,
+             [clock](Control& c) {
                if (clock->get) return Read(c, ToJson(c.GetDisplayTime()));
                return Judged(c, c.SetDisplayToCurrentTime(clock->adjust));
              },
