@@ -110,6 +110,7 @@ TEST(SignctlRunner, BatchesFleetsAndBroadcasts) {
       // The settings of --settings-dir, not those of the environment, time the read out.
       {"--connect " + silent.Url() + " --retry 1 --settings-dir " + (dir.path() / "other").string() + " connect", 1, "",
        "signctl: Timed Out 1 time(s) for 0.3 sec. for CMD:[0] FNC:[15]\n", nullptr},
+      {to + "--progress dir", 0, "num_entries: 0\n", "signctl: Receiving Entry 1 of the Directory\n", nullptr},
       {"--version", 0, R"(signctl \d+\.\d+\.\d+\n)", "", nullptr},
   };
   // clang-format on
