@@ -73,6 +73,7 @@ TEST(Signctl, UsageErrorsHelpAndLookups) {
       {"--connect modem:/dev/ttyS0 stats", 2, "", "signctl: --connect: 'modem:/dev/ttyS0' gives no number to dial" + address},
       {"set-display-play-order --entry LOOP.QFX,x", 2, "",
        "signctl: --entry: 'LOOP.QFX,x' is not NAME[,DELAY[,PREFIX[,SUFFIX]]]: DELAY 'x' is not a number in -2147483648..2147483647 (see signctl --help)\n"},
+      {"set-display-scan --off --on", 2, "", "signctl: --on: given with --off, its opposite: give one of the two (see signctl --help)\n"},
       {"set-display-paged-text-message --page-num 1 --xs 2 --text 3,1,HI", 2, "",
        "signctl: --text: '3,1,HI' is not X,Y,TEXT: X '3' is not a number in 1..2 (see signctl --help)\n"},
       {"set-display-scan", 2, "", "signctl: --on or --off is required\n"},
