@@ -154,7 +154,7 @@ TEST(Signctl, AgainstAnEmulatedSign) {
       {"--json get-display-stats", 0, std::nullopt, "",
        [](const nlohmann::json&, const SignctlRun& run) {
          const auto stats = nlohmann::ordered_json::parse(run.out);
-         EXPECT_EQ(stats.size(), 122u) << "ok and the record's 121 fields";
+         EXPECT_EQ(stats.size(), 124u) << "ok, the record's 121 fields, its 2 clocks decoded";
          EXPECT_EQ(stats.begin().key(), "ok");
          EXPECT_EQ(stats["ok"], true);
          EXPECT_EQ(stats["appl_name"], "LOBBY-1");
@@ -304,6 +304,13 @@ TEST(Signctl, ResultsPrintAsTablesTextAndJson) {
     std::string out;
     std::string err;
   };
+  qordtcon::classDIAG_STATS stats;
+  stats.cur_datetime = "\x17\x06\x0E\x07\x0C\x1A";
+  stats.datetimelastload = std::string(6, '\0');  // never loaded: no time
+  signctl::Json clocks;
+  for (const char* key :
+       {"cur_datetime", "cur_datetime_text", "datetimelastload", "datetimelastload_text"})
+    clocks[key] = signctl::ToJson(stats)[key];
   const std::string table =
       "num_entries: 2\nFileName  delay  prefix  suffix\nA.QFX     5      0       0\n"
       "CAF\xC3\x89.QFX  -1     1       2\n";
@@ -314,6 +321,12 @@ TEST(Signctl, ResultsPrintAsTablesTextAndJson) {
        "{\"ok\":true,\"num_entries\":2,\"entries\":[{\"FileName\":\"A.QFX\",\"delay\":5,\"prefix\":0,\"suffix\":0},"
        "{\"FileName\":\"CAF\xC3\x89.QFX\",\"delay\":-1,\"prefix\":1,\"suffix\":2}]}\n", ""},
       {{true, {}, {{"display_name", "LOBBY"}}}, false, 0, "LOBBY\n", ""},
+      {{true, {}, clocks}, false, 0,
+       "cur_datetime: 17 06 0E 07 0C 1A\ncur_datetime_text: 2026-12-07 23:06:14\n"
+       "datetimelastload: 00 00 00 00 00 00\ndatetimelastload_text: null\n", ""},
+      {{true, {}, clocks}, true, 0,
+       "{\"ok\":true,\"cur_datetime\":\"17 06 0E 07 0C 1A\",\"cur_datetime_text\":\"2026-12-07 23:06:14\","
+       "\"datetimelastload\":\"00 00 00 00 00 00\",\"datetimelastload_text\":null}\n", ""},
       {{false, "Could Not Connect \r\nNo reply", {}}, true, 1,
        "{\"ok\":false,\"error\":\"Could Not Connect No reply\"}\n", "signctl: Could Not Connect No reply\n"},
       {{false, "", {}}, false, 1, "",
