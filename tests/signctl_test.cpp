@@ -83,6 +83,8 @@ TEST(Signctl, UsageErrorsHelpAndLookups) {
        "signctl: set-display-pixel-control: Invalid argument: num_pixels = 256 does not fit a byte field (0..255)\n"},
       {"lookup-disp-function-code --code 0xF9", 0, "File Not Found\n", ""},
       {"--json lookup-disp-command-code --code 240", 0, "{\"ok\":true,\"text\":\"MESSAGE OK\"}\n", ""},
+      {"lookup-disp-command-code --code 5", 0, "", "signctl: no text is known for command code 0x05\n"},
+      {"--json lookup-disp-command-code --code 5", 0, "{\"ok\":true,\"text\":null}\n", ""},
   };
   // clang-format on
   for (const Case& c : cases) {
