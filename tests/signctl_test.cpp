@@ -242,6 +242,9 @@ TEST(Signctl, OptionsBecomeTheCommandsBytes) {
     int cmd;
     int fnc;
     std::string payload;
+    std::size_t frames = 1;   // the burst of set-display-info is seven
+    std::string fields = "";  // the result's fields, when given
+    std::string err = "";
   };
   const Case cases[] = {
       {"set-display-text-message --row 2 --col 3 --mode 1 --msg HI", 1, 0, "02 03 01 48 49 00"},
@@ -260,6 +263,7 @@ TEST(Signctl, OptionsBecomeTheCommandsBytes) {
        "02 00 41 " + name13 + " 05 00 00 00 00 00 00 00 42 " + name13 + " FF FF FF FF 01 00 02 00"},
       {"play-sub-play-order --play-order 12", 7, 0x0F, "31 32"},
       {"get-display-dir-info --file-name LOGO.QFX", 8, 3, "4C 4F 47 4F 2E 51 46 58"},
+      {"get-first-display-dir-info", 8, 0, "", 1, "{\"num_entries\":0,\"entries\":[]}"},
       {"set-display-multiple-variable --entry 5,300,A,B", 9, 3, "01 05 2C 01 41 2C 42"},
       {"set-display-cell-attributes --entry 3,1,0,1", 10, 4, "01 03 01 00 01"},
       {"set-display-local-cell-write --reset 8,12,31,26,23,59", 10, 5,
@@ -279,13 +283,21 @@ TEST(Signctl, OptionsBecomeTheCommandsBytes) {
     ASSERT_NE(chosen, nullptr) << c.args;
     if (chosen->action.check) chosen->action.check();
     const std::size_t before = sim.ReceivedFrames().size();
-    chosen->action.run(control);
+    testing::internal::CaptureStderr();
+    const signctl::Outcome outcome = chosen->action.run(control);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err) << c.args;
+    if (!c.fields.empty()) {
+      EXPECT_EQ(outcome.fields.dump(), c.fields) << c.args;
+    }
     const auto frames = sim.ReceivedFrames();
-    ASSERT_EQ(frames.size(), before + 1) << c.args;
-    const std::string& f = frames.back();
-    EXPECT_EQ(static_cast<std::uint8_t>(f[4]), c.cmd) << c.args;
-    EXPECT_EQ(static_cast<std::uint8_t>(f[8]), c.fnc) << c.args;
-    EXPECT_EQ(f.substr(9, f.size() - 12), Bytes(c.payload)) << c.args;
+    ASSERT_EQ(frames.size(), before + c.frames) << c.args;
+    const auto f = std::find_if(frames.begin() + static_cast<std::ptrdiff_t>(before), frames.end(),
+                                [&c](const std::string& f) {
+                                  return static_cast<std::uint8_t>(f[4]) == c.cmd &&
+                                         static_cast<std::uint8_t>(f[8]) == c.fnc;
+                                });
+    ASSERT_NE(f, frames.end()) << c.args;
+    EXPECT_EQ(f->substr(9, f->size() - 12), Bytes(c.payload)) << c.args;
   }
   control.CloseConnectionToDisplay();
 }
