@@ -73,6 +73,10 @@ TEST(Signctl, UsageErrorsHelpAndLookups) {
       {"--connect modem:/dev/ttyS0 stats", 2, "", "signctl: --connect: 'modem:/dev/ttyS0' gives no number to dial" + address},
       {"set-display-play-order --entry LOOP.QFX,x", 2, "",
        "signctl: --entry: 'LOOP.QFX,x' is not NAME[,DELAY[,PREFIX[,SUFFIX]]]: DELAY 'x' is not a number in -2147483648..2147483647 (see signctl --help)\n"},
+      {"set-display-multiple-variable --entry 5,300,A,B", 2, "",
+       "signctl: --entry: '5,300,A,B' is not X,LENGTH,TEXT: LENGTH 300 is not the length of TEXT 'A,B' (3); leave LENGTH empty to send the text's (see signctl --help)\n"},
+      {"set-display-multiple-variables-auto-process --entry 1,,A --entry 7,," + std::string(979, 'x'), 2, "",
+       "signctl: set-display-multiple-variables-auto-process: --entry 2 (variable 7) has 979 characters, but one packet holds 978 at most; nothing was sent. Send that variable on its own with set-display-variable --variable-num 7\n"},
       {"set-display-scan --off --on", 2, "", "signctl: --on: given with --off, its opposite: give one of the two (see signctl --help)\n"},
       {"set-display-paged-text-message --page-num 1 --xs 2 --text 3,1,HI", 2, "",
        "signctl: --text: '3,1,HI' is not X,Y,TEXT: X '3' is not a number in 1..2 (see signctl --help)\n"},
@@ -264,12 +268,14 @@ TEST(Signctl, OptionsBecomeTheCommandsBytes) {
       {"play-sub-play-order --play-order 12", 7, 0x0F, "31 32"},
       {"get-display-dir-info --file-name LOGO.QFX", 8, 3, "4C 4F 47 4F 2E 51 46 58"},
       {"get-first-display-dir-info", 8, 0, "", 1, "{\"num_entries\":0,\"entries\":[]}"},
-      {"set-display-multiple-variable --entry 5,300,A,B", 9, 3, "01 05 2C 01 41 2C 42"},
+      {"set-display-multiple-variable --entry 5,,A,B --entry 6,2,HI", 9, 3,
+       "02 05 03 00 41 2C 42 06 02 00 48 49"},
+      {"set-display-multiple-variables-auto-process --entry 5,,HI", 9, 3, "01 05 02 00 48 49"},
       {"set-display-cell-attributes --entry 3,1,0,1", 10, 4, "01 03 01 00 01"},
       {"set-display-local-cell-write --reset 8,12,31,26,23,59", 10, 5,
        std::string(80, '0') + " 0C 1F 1A 17 3B"},
-      {"define-display-counter --counter-num 1 --incdec-value -1 --start-value 100000 "
-       "--stop-value -1",
+      {"define-display-counter --counter-num 1 --operation 0 --frequency 0 --clear-mode 0 "
+       "--format-mode 0 --autoreload 0 --incdec-value -1 --start-value 100000 --stop-value -1",
        11, 1, "01 00 00 00 FF FF 00 00 A0 86 01 00 FF FF FF FF"},
       {"get-display-counter --counter-num 7", 11, 0, "07"},
   };
