@@ -77,7 +77,13 @@ TEST(Signctl, UsageErrorsHelpAndLookups) {
        "signctl: --entry: '5,300,A,B' is not X,LENGTH,TEXT: LENGTH 300 is not the length of TEXT 'A,B' (3); leave LENGTH empty to send the text's (see signctl --help)\n"},
       {"set-display-multiple-variables-auto-process --entry 1,,A --entry 7,," + std::string(979, 'x'), 2, "",
        "signctl: set-display-multiple-variables-auto-process: --entry 2 (variable 7) has 979 characters, but one packet holds 978 at most; nothing was sent. Send that variable on its own with set-display-variable --variable-num 7\n"},
+      {"show-paged-text-on-display --page-num 1 --prefix-mode 0 --suffix-mode 0 --delay -257", 2, "",
+       "signctl: --delay: Value -257 not in range -256 to 32767 (see signctl --help)\n"},
       {"set-display-scan --off --on", 2, "", "signctl: --on: given with --off, its opposite: give one of the two (see signctl --help)\n"},
+      {"set-display-paged-text-message --page-num 1", 2, "",
+       "signctl: set-display-paged-text-message: the sign has no command that takes a page of text, so nothing would be sent; write text with set-display-text-message and show a page the sign holds with show-paged-text-on-display\n"},
+      {"get-display-paged-message --pagenum 1", 2, "",
+       "signctl: get-display-paged-message: the sign has no command that gives a page back, so there is nothing to ask; keep a page's settings where you sent them from, and show the page with show-paged-text-on-display\n"},
       {"set-display-paged-text-message --page-num 1 --xs 2 --text 3,1,HI", 2, "",
        "signctl: --text: '3,1,HI' is not X,Y,TEXT: X '3' is not a number in 1..2 (see signctl --help)\n"},
       {"set-display-scan", 2, "", "signctl: --on or --off is required\n"},
@@ -253,7 +259,7 @@ TEST(Signctl, OptionsBecomeTheCommandsBytes) {
   const Case cases[] = {
       {"set-display-text-message --row 2 --col 3 --mode 1 --msg HI", 1, 0, "02 03 01 48 49 00"},
       {"text --mode 4 HI THERE", 1, 0, "01 01 04 48 49 20 54 48 45 52 45 00"},
-      {"set-display-scroll-message --row 1 --length 40 --msg X", 1, 1, "01 00 28 00 58 00"},
+      {"set-display-scroll-message --row 1 --length 40 --msg X", 1, 1, "01 01 28 00 58 00"},
       {"set-display-scan --off", 0, 7, ""},
       {"set-display-dst --on", 0, 0x11, ""},
       {"set-display-temp-adjust --calibration -5", 0, 0x0F, "FB FF"},
@@ -261,7 +267,8 @@ TEST(Signctl, OptionsBecomeTheCommandsBytes) {
        "01 00 09 06 1E 14 00 0F"},
       {"set-display-pixel-control --pixel 1,2,3,4", 0, 0x18, "01 01 00 02 00 04 00 03 00"},
       {"set-display-name --display-name abc", 0, 0x2A, "41 42 43 00"},
-      {"show-paged-text-on-display --page-num 2 --delay -1", 6, 3, "02 00 00 FF FF"},
+      {"show-paged-text-on-display --page-num 2 --prefix-mode 0 --suffix-mode 0 --delay -1", 6, 3,
+       "02 00 00 FF FF"},
       {"set-scheduled-message-auto-manual-on-display --manual", 5, 2, ""},
       {"set-display-play-order --entry A,5 --entry B,-2,1,2", 7, 0,
        "02 00 41 " + name13 + " 05 00 00 00 00 00 00 00 42 " + name13 + " FF FF FF FF 01 00 02 00"},
@@ -350,13 +357,13 @@ TEST(Signctl, ResultsPrintAsTablesTextAndJson) {
       {{false, "Could Not Connect \r\nNo reply", {}}, true, 1,
        "{\"ok\":false,\"error\":\"Could Not Connect No reply\"}\n", "signctl: Could Not Connect No reply\n"},
       {{false, "", {}}, false, 1, "",
-       "signctl: set-display-paged-text-message: the control reported failure and gave no reason\n"},
+       "signctl: set-display-scan: the control reported failure and gave no reason\n"},
   };
   // clang-format on
   for (const Case& c : cases) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const int status = signctl::Emit(c.outcome, c.json, "set-display-paged-text-message");
+    const int status = signctl::Emit(c.outcome, c.json, "set-display-scan");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
     EXPECT_EQ(status, c.status);
