@@ -77,8 +77,13 @@ TEST(Signctl, UsageErrorsHelpAndLookups) {
        "signctl: --entry: '5,300,A,B' is not X,LENGTH,TEXT: LENGTH 300 is not the length of TEXT 'A,B' (3); leave LENGTH empty to send the text's (see signctl --help)\n"},
       {"set-display-multiple-variables-auto-process --entry 1,,A --entry 7,," + std::string(979, 'x'), 2, "",
        "signctl: set-display-multiple-variables-auto-process: --entry 2 (variable 7) has 979 characters, but one packet holds 978 at most; nothing was sent. Send that variable on its own with set-display-variable --variable-num 7\n"},
+      {"set-display-groups --groups ABCDEFGHIJK", 2, "", "signctl: --groups: 'ABCDEFGHIJK' has 11 characters; the field holds 10 (see signctl --help)\n"},
+      {"set-display-test --testcode 1 --col 1 --row 32768", 2, "", "signctl: --row: Value 32768 not in range 0 to 32767 (see signctl --help)\n"},
+      {"time --time-adjust 25", 2, "", "signctl: --time-adjust: Value 25 not in range -24 to 24 (see signctl --help)\n"},
       {"show-paged-text-on-display --page-num 1 --prefix-mode 0 --suffix-mode 0 --delay -257", 2, "",
        "signctl: --delay: Value -257 not in range -256 to 32767 (see signctl --help)\n"},
+      {"set-display-info --low-level 1 --hi-level 9 --default-brightness 4 --speed 3 --no-dst", 2, "", "signctl: --dimlevel is required (see signctl --help)\n"},
+      {"set-display-info --dimlevel 5 --low-level 1 --hi-level 9 --default-brightness 4 --speed 3", 2, "", "signctl: --dst or --no-dst is required\n"},
       {"set-display-scan --off --on", 2, "", "signctl: --on: given with --off, its opposite: give one of the two (see signctl --help)\n"},
       {"set-display-paged-text-message --page-num 1", 2, "",
        "signctl: set-display-paged-text-message: the sign has no command that takes a page of text, so nothing would be sent; write text with set-display-text-message and show a page the sign holds with show-paged-text-on-display\n"},
@@ -285,6 +290,11 @@ TEST(Signctl, OptionsBecomeTheCommandsBytes) {
        "--format-mode 0 --autoreload 0 --incdec-value -1 --start-value 100000 --stop-value -1",
        11, 1, "01 00 00 00 FF FF 00 00 A0 86 01 00 FF FF FF FF"},
       {"get-display-counter --counter-num 7", 11, 0, "07"},
+      {"set-display-info --dimlevel 5 --low-level 1 --hi-level 9 --default-brightness 4 --period "
+       "6,0,8,0,30 --speed 3 --no-dst",
+       0, 0x0E, "00 00 04", 7, "",
+       "signctl: set-display-info: the --period schedule is not sent because --dimlevel is not 21 "
+       "(follow the schedule)\n"},
   };
   for (const Case& c : cases) {
     CLI::App app;

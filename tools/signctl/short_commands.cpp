@@ -57,8 +57,7 @@ void AddShortForms(Registry& r) {
                if (clock->get) return Read(c, ToJson(c.GetDisplayTime()));
                return Judged(c, c.SetDisplayToCurrentTime(clock->adjust));
              }});
-  auto* adjust = Number(*s, "--time-adjust", clock->adjust, -32768, 32767,
-                        "Hours to add to this computer's time");
+  auto* adjust = TimeAdjust(*s, clock->adjust);
   s->add_flag("--get", clock->get, "Read the sign's clock instead")->excludes(adjust);
 
   r.Get("stats", &Control::GetDisplayStats, "Read the statistics record (get-display-stats)");
