@@ -46,7 +46,24 @@ TEST(Signctl, UsageErrorsHelpAndLookups) {
       {"--connect serial:/dev/ttyS0?baud=fast stats", 2, "", "signctl: --connect: 'serial:/dev/ttyS0?baud=fast' has the baud rate 'fast'" + address},
       {"--connect modem:/dev/ttyS0 stats", 2, "", "signctl: --connect: 'modem:/dev/ttyS0' gives no number to dial" + address},
       {"set-display-play-order --entry LOOP.QFX,x", 2, "",
-       "signctl: --entry: 'LOOP.QFX,x' is not NAME[,DELAY[,PREFIX[,SUFFIX]]]: DELAY 'x' is not a number in -2147483648..2147483647 (see signctl set-display-play-order --help)\n"},
+       "signctl: --entry: 'LOOP.QFX,x' is not NAME[,DELAY[,PREFIX[,SUFFIX]]]: DELAY 'x' is not a number in -1..2147483647 (see signctl set-display-play-order --help)\n"},
+      {"set-display-multiple-variable --entry 5,300,A,B", 2, "",
+       "signctl: --entry: '5,300,A,B' is not X,LENGTH,TEXT: LENGTH 300 is not the length of TEXT 'A,B' (3); leave LENGTH empty to send the text's (see signctl set-display-multiple-variable --help)\n"},
+      {"set-display-multiple-variables-auto-process --entry 1,,A --entry 7,," + std::string(979, 'x'), 2, "",
+       "signctl: set-display-multiple-variables-auto-process: --entry 2 (variable 7) has 979 characters, but one packet holds 978 at most; nothing was sent. Send that variable on its own with set-display-variable --variable-num 7 (see signctl set-display-multiple-variables-auto-process --help)\n"},
+      {"set-display-groups --groups ABCDEFGHIJK", 2, "", "signctl: --groups: 'ABCDEFGHIJK' has 11 characters; the field holds 10 (see signctl set-display-groups --help)\n"},
+      {"delete-file ABCDEFGHIJKLMN", 2, "", "signctl: NAME: 'ABCDEFGHIJKLMN' has 14 characters; the field holds 13 (see signctl delete-file --help)\n"},
+      {"set-display-test --testcode 1 --col 1 --row 32768", 2, "", "signctl: --row: Value 32768 not in range 0 to 32767 (see signctl set-display-test --help)\n"},
+      {"time --time-adjust 25", 2, "", "signctl: --time-adjust: Value 25 not in range -24 to 24 (see signctl time --help)\n"},
+      {"show-paged-text-on-display --page-num 1 --prefix-mode 0 --suffix-mode 0 --delay -257", 2, "",
+       "signctl: --delay: Value -257 not in range -256 to 32767 (see signctl show-paged-text-on-display --help)\n"},
+      {"set-display-info --low-level 1 --hi-level 9 --default-brightness 4 --speed 3 --no-dst", 2, "", "signctl: --dimlevel is required (see signctl set-display-info --help)\n"},
+      {"set-display-info --dimlevel 5 --low-level 1 --hi-level 9 --default-brightness 4 --speed 3", 2, "", "signctl: --dst or --no-dst is required (see signctl set-display-info --help)\n"},
+      {"set-display-scan --off --on", 2, "", "signctl: --on: given with --off, its opposite: give one of the two (see signctl set-display-scan --help)\n"},
+      {"set-display-paged-text-message --page-num 1", 2, "",
+       "signctl: set-display-paged-text-message: the sign has no command that takes a page of text, so nothing would be sent; write text with set-display-text-message and show a page the sign holds with show-paged-text-on-display (see signctl set-display-paged-text-message --help)\n"},
+      {"get-display-paged-message --pagenum 1", 2, "",
+       "signctl: get-display-paged-message: the sign has no command that gives a page back, so there is nothing to ask; keep a page's settings where you sent them from, and show the page with show-paged-text-on-display (see signctl get-display-paged-message --help)\n"},
       {"set-display-paged-text-message --page-num 1 --xs 2 --text 3,1,HI", 2, "",
        "signctl: --text: '3,1,HI' is not X,Y,TEXT: X '3' is not a number in 1..2 (see signctl set-display-paged-text-message --help)\n"},
       {"set-display-scan", 2, "", "signctl: --on or --off is required (see signctl set-display-scan --help)\n"},
@@ -56,6 +73,8 @@ TEST(Signctl, UsageErrorsHelpAndLookups) {
        "signctl: set-display-pixel-control: Invalid argument: num_pixels = 256 does not fit a byte field (0..255) (see signctl set-display-pixel-control --help)\n"},
       {"lookup-disp-function-code --code 0xF9", 0, "File Not Found\n", ""},
       {"--json lookup-disp-command-code --code 240", 0, "{\"ok\":true,\"text\":\"MESSAGE OK\"}\n", ""},
+      {"lookup-disp-command-code --code 5", 0, "", "signctl: no text is known for command code 0x05\n"},
+      {"--json lookup-disp-command-code --code 5", 0, "{\"ok\":true,\"text\":null}\n", ""},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -127,7 +146,7 @@ TEST(Signctl, AgainstAnEmulatedSign) {
       {"--json get-display-stats", 0, std::nullopt, "",
        [](const nlohmann::json&, const SignctlRun& run) {
          const auto stats = nlohmann::ordered_json::parse(run.out);
-         EXPECT_EQ(stats.size(), 122u) << "ok and the record's 121 fields";
+         EXPECT_EQ(stats.size(), 124u) << "ok, the record's 121 fields, its 2 clocks decoded";
          EXPECT_EQ(stats.begin().key(), "ok");
          EXPECT_EQ(stats["ok"], true);
          EXPECT_EQ(stats["appl_name"], "LOBBY-1");
@@ -215,11 +234,14 @@ TEST(Signctl, OptionsBecomeTheCommandsBytes) {
     int cmd;
     int fnc;
     std::string payload;
+    std::size_t frames = 1;   // the burst of set-display-info is seven
+    std::string fields = "";  // the result's fields, when given
+    std::string err = "";
   };
   const Case cases[] = {
       {"set-display-text-message --row 2 --col 3 --mode 1 --msg HI", 1, 0, "02 03 01 48 49 00"},
       {"text --mode 4 HI THERE", 1, 0, "01 01 04 48 49 20 54 48 45 52 45 00"},
-      {"set-display-scroll-message --row 1 --length 40 --msg X", 1, 1, "01 00 28 00 58 00"},
+      {"set-display-scroll-message --row 1 --length 40 --msg X", 1, 1, "01 01 28 00 58 00"},
       {"set-display-scan --off", 0, 7, ""},
       {"set-display-dst --on", 0, 0x11, ""},
       {"set-display-temp-adjust --calibration -5", 0, 0x0F, "FB FF"},
@@ -227,20 +249,29 @@ TEST(Signctl, OptionsBecomeTheCommandsBytes) {
        "01 00 09 06 1E 14 00 0F"},
       {"set-display-pixel-control --pixel 1,2,3,4", 0, 0x18, "01 01 00 02 00 04 00 03 00"},
       {"set-display-name --display-name abc", 0, 0x2A, "41 42 43 00"},
-      {"show-paged-text-on-display --page-num 2 --delay -1", 6, 3, "02 00 00 FF FF"},
+      {"show-paged-text-on-display --page-num 2 --prefix-mode 0 --suffix-mode 0 --delay -1", 6, 3,
+       "02 00 00 FF FF"},
       {"set-scheduled-message-auto-manual-on-display --manual", 5, 2, ""},
-      {"set-display-play-order --entry A,5 --entry B,-2,1,2", 7, 0,
+      {"set-display-play-order --entry A,5 --entry B,-1,1,2", 7, 0,
        "02 00 41 " + name13 + " 05 00 00 00 00 00 00 00 42 " + name13 + " FF FF FF FF 01 00 02 00"},
       {"play-sub-play-order --play-order 12", 7, 0x0F, "31 32"},
       {"get-display-dir-info --file-name LOGO.QFX", 8, 3, "4C 4F 47 4F 2E 51 46 58"},
-      {"set-display-multiple-variable --entry 5,300,A,B", 9, 3, "01 05 2C 01 41 2C 42"},
+      {"get-first-display-dir-info", 8, 0, "", 1, "{\"num_entries\":0,\"entries\":[]}"},
+      {"set-display-multiple-variable --entry 5,,A,B --entry 6,2,HI", 9, 3,
+       "02 05 03 00 41 2C 42 06 02 00 48 49"},
+      {"set-display-multiple-variables-auto-process --entry 5,,HI", 9, 3, "01 05 02 00 48 49"},
       {"set-display-cell-attributes --entry 3,1,0,1", 10, 4, "01 03 01 00 01"},
       {"set-display-local-cell-write --reset 8,12,31,26,23,59", 10, 5,
        std::string(80, '0') + " 0C 1F 1A 17 3B"},
-      {"define-display-counter --counter-num 1 --incdec-value -1 --start-value 100000 "
-       "--stop-value -1",
+      {"define-display-counter --counter-num 1 --operation 0 --frequency 0 --clear-mode 0 "
+       "--format-mode 0 --autoreload 0 --incdec-value -1 --start-value 100000 --stop-value -1",
        11, 1, "01 00 00 00 FF FF 00 00 A0 86 01 00 FF FF FF FF"},
       {"get-display-counter --counter-num 7", 11, 0, "07"},
+      {"set-display-info --dimlevel 5 --low-level 1 --hi-level 9 --default-brightness 4 --period "
+       "6,0,8,0,30 --speed 3 --no-dst",
+       0, 0x0E, "00 00 04", 7, "",
+       "signctl: set-display-info: the --period schedule is not sent because --dimlevel is not 21 "
+       "(follow the schedule)\n"},
   };
   for (const Case& c : cases) {
     CLI::App app;
@@ -252,13 +283,21 @@ TEST(Signctl, OptionsBecomeTheCommandsBytes) {
     ASSERT_NE(chosen, nullptr) << c.args;
     if (chosen->action.check) chosen->action.check();
     const std::size_t before = sim.ReceivedFrames().size();
-    chosen->action.run(control);
+    testing::internal::CaptureStderr();
+    const signctl::Outcome outcome = chosen->action.run(control);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err) << c.args;
+    if (!c.fields.empty()) {
+      EXPECT_EQ(outcome.fields.dump(), c.fields) << c.args;
+    }
     const auto frames = sim.ReceivedFrames();
-    ASSERT_EQ(frames.size(), before + 1) << c.args;
-    const std::string& f = frames.back();
-    EXPECT_EQ(static_cast<std::uint8_t>(f[4]), c.cmd) << c.args;
-    EXPECT_EQ(static_cast<std::uint8_t>(f[8]), c.fnc) << c.args;
-    EXPECT_EQ(f.substr(9, f.size() - 12), Bytes(c.payload)) << c.args;
+    ASSERT_EQ(frames.size(), before + c.frames) << c.args;
+    const auto f = std::find_if(frames.begin() + static_cast<std::ptrdiff_t>(before), frames.end(),
+                                [&c](const std::string& f) {
+                                  return static_cast<std::uint8_t>(f[4]) == c.cmd &&
+                                         static_cast<std::uint8_t>(f[8]) == c.fnc;
+                                });
+    ASSERT_NE(f, frames.end()) << c.args;
+    EXPECT_EQ(f->substr(9, f->size() - 12), Bytes(c.payload)) << c.args;
   }
   control.CloseConnectionToDisplay();
 }
@@ -279,6 +318,13 @@ TEST(Signctl, ResultsPrintAsTablesTextAndJson) {
     std::string out;
     std::string err;
   };
+  qordtcon::classDIAG_STATS stats;
+  stats.cur_datetime = "\x17\x06\x0E\x07\x0C\x1A";
+  stats.datetimelastload = std::string(6, '\0');  // never loaded: no time
+  signctl::Json clocks;
+  for (const char* key :
+       {"cur_datetime", "cur_datetime_text", "datetimelastload", "datetimelastload_text"})
+    clocks[key] = signctl::ToJson(stats)[key];
   const std::string table =
       "num_entries: 2\nFileName  delay  prefix  suffix\nA.QFX     5      0       0\n"
       "CAF\xC3\x89.QFX  -1     1       2\n";
@@ -289,16 +335,22 @@ TEST(Signctl, ResultsPrintAsTablesTextAndJson) {
        "{\"ok\":true,\"num_entries\":2,\"entries\":[{\"FileName\":\"A.QFX\",\"delay\":5,\"prefix\":0,\"suffix\":0},"
        "{\"FileName\":\"CAF\xC3\x89.QFX\",\"delay\":-1,\"prefix\":1,\"suffix\":2}]}\n", ""},
       {{true, {}, {{"display_name", "LOBBY"}}}, false, 0, "LOBBY\n", ""},
+      {{true, {}, clocks}, false, 0,
+       "cur_datetime: 17 06 0E 07 0C 1A\ncur_datetime_text: 2026-12-07 23:06:14\n"
+       "datetimelastload: 00 00 00 00 00 00\ndatetimelastload_text: null\n", ""},
+      {{true, {}, clocks}, true, 0,
+       "{\"ok\":true,\"cur_datetime\":\"17 06 0E 07 0C 1A\",\"cur_datetime_text\":\"2026-12-07 23:06:14\","
+       "\"datetimelastload\":\"00 00 00 00 00 00\",\"datetimelastload_text\":null}\n", ""},
       {{false, "Could Not Connect \r\nNo reply", {}}, true, 1,
        "{\"ok\":false,\"error\":\"Could Not Connect No reply\"}\n", "signctl: Could Not Connect No reply\n"},
       {{false, "", {}}, false, 1, "",
-       "signctl: set-display-paged-text-message: the control reported failure and gave no reason\n"},
+       "signctl: set-display-scan: the control reported failure and gave no reason\n"},
   };
   // clang-format on
   for (const Case& c : cases) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const int status = signctl::Emit(c.outcome, c.json, "set-display-paged-text-message");
+    const int status = signctl::Emit(c.outcome, c.json, "set-display-scan");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
     EXPECT_EQ(status, c.status);

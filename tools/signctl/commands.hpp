@@ -38,26 +38,50 @@ std::string Kebab(std::string_view method);
 // A control method as its subcommand name and its member pointer.
 #define SIGNCTL_METHOD(name) ::signctl::Kebab(#name), &::qordtcon::qorDispTrans::name
 
-// --- Options bound to payload fields, each checked against what its field can carry.
+// --- Options bound to payload fields, each checked against what its field can carry. A
+// field's starting value is shown in help only for an option that may be left out
+// (capture_default_str), so a required one shows no default it does not have.
 
 CLI::Option* Byte(CLI::App& sub, const std::string& name, std::int16_t& field,
                   const std::string& help);
 template <class T>
 CLI::Option* Number(CLI::App& sub, const std::string& name, T& field, long lo, long hi,
                     const std::string& help) {
-  return sub.add_option(name, field, help)->check(CLI::Range(lo, hi))->capture_default_str();
+  return sub.add_option(name, field, help)->check(CLI::Range(lo, hi));
 }
 CLI::Option* Text(CLI::App& sub, const std::string& name, std::string& field,
                   const std::string& help);
+// A text whose field holds at most `width` characters. The encoders send a longer text whole
+// (shifting every field behind it) or the control cuts it without saying, so it is refused.
+CLI::Option* Text(CLI::App& sub, const std::string& name, std::string& field, std::size_t width,
+                  const std::string& help);
+
+// The widths of the text fields that options fill.
+inline constexpr std::size_t kSignNameWidth = 32;     // display name, serial number
+inline constexpr std::size_t kFileNameWidth = 13;     // a file's name in the sign's records
+inline constexpr std::size_t kSendNameWidth = 12;     // the name a file is sent under
+inline constexpr std::size_t kGroupsWidth = 10;       // groups, group masters
+inline constexpr std::size_t kTrailerWidth = 32;      // scroll trailer
+inline constexpr std::size_t kDescriptorWidth = 256;  // play order description
+
+// Hours added to this computer's clock before it goes to the sign. The control takes any
+// number (it does calendar arithmetic), but a day either way covers every time zone.
+CLI::Option* TimeAdjust(CLI::App& sub, std::int16_t& hours);
+
+// A Boolean field as a pair of flags: `yes` sets it, `no` clears it. The pair is one option,
+// so count() tells whether either was given; both given is a usage error naming both.
+CLI::Option* FlagPair(CLI::App& sub, const std::string& yes, const std::string& no, bool& field,
+                      const std::string& help);
 
 // One value of a repeatable entry option, read field by field at its commas. A field that is
 // missing or does not fit is a usage error naming the option, the entry and its format.
 class EntryReader {
  public:
   EntryReader(std::string option, std::string format, std::string spec);
-  std::string Text();                         // the next field ("" when none is left)
-  std::string Name(const std::string& what);  // the next field, which must not be empty
-  std::string Rest();                         // everything left, commas included
+  std::string Text();  // the next field ("" when none is left)
+  // The next field, which must not be empty nor longer than `width`.
+  std::string Name(const std::string& what, std::size_t width = std::string::npos);
+  std::string Rest();  // everything left, commas included
   // The next field as a number in lo..hi (decimal or 0x hex), for an Integer or a Long
   // field; `def` when absent or empty, else the field is required.
   std::int16_t Integer(const std::string& what, long lo, long hi,
@@ -67,9 +91,10 @@ class EntryReader {
   std::int32_t Long(const std::string& what, long lo, long hi,
                     std::optional<std::int32_t> def = std::nullopt);
   void End() const;  // fails when fields are left over
+  // A usage error naming the option, the entry and its format, and saying why.
+  [[noreturn]] void Fail(const std::string& why) const;
 
  private:
-  [[noreturn]] void Fail(const std::string& why) const;
   std::string option_, format_, spec_;
   std::size_t pos_ = 0;
 };
@@ -88,6 +113,17 @@ template <class P>
 std::function<void(CLI::App&, P&)> OneByte(std::string option, std::int16_t P::*field,
                                            std::string help) {
   return [=](CLI::App& s, P& p) { Byte(s, option, p.*field, help)->required(); };
+}
+
+// Where a text goes on the sign: row 1, column 1 and mode 0 unless given, for `text` and
+// the commands that place a text alike.
+template <class P>
+void TextPlace(CLI::App& s, P& p) {
+  p.row = 1;
+  p.col = 1;
+  Byte(s, "--row", p.row, "Row")->capture_default_str();
+  Byte(s, "--col", p.col, "Column")->capture_default_str();
+  Byte(s, "--mode", p.mode, "Display mode")->capture_default_str();
 }
 
 // Runs the payload's encoder once, so that a value that does not fit is found before the

@@ -23,31 +23,67 @@ void AttributeEntries(CLI::App& s, classVARIABLE_ATTRIBUTES& p) {
       ->required();
 }
 
-// Texts of several variables; LENGTH goes out as given.
+// Texts of several variables. Their packet has no byte 0 after a text: LENGTH is how the
+// sign finds where one ends, so it must be the text's length (set-display-variable, whose
+// text ends at its byte 0, sends no length at all); an empty LENGTH takes it.
 void VariableEntries(CLI::App& s, classVARIABLE_MULTIWRITE& p) {
   Entries(
-      s, "--entry", "X,LENGTH,TEXT", "A variable's number, length and text (commas allowed)",
+      s, "--entry", "X,LENGTH,TEXT",
+      "A variable's number, its text's length (empty: counted) and the text (commas allowed)",
       [&p](std::int16_t count) { p.num_vars(count); },
       [&p](std::int16_t i, EntryReader& e) {
+        constexpr long kLongest = 32767;
         p.X(i, e.Integer("X", 0, 255));
-        p.Length(i, e.Integer("LENGTH", -32768, 32767));
-        p.variable(i, e.Rest());
+        const std::int16_t given = e.Integer("LENGTH", 0, kLongest, -1);
+        std::string text = e.Rest();
+        if (text.size() > kLongest) {
+          e.Fail("TEXT has " + std::to_string(text.size()) + " characters; LENGTH reaches " +
+                 std::to_string(kLongest));
+        }
+        const auto length = static_cast<std::int16_t>(text.size());
+        if (given != -1 && given != length) {
+          e.Fail("LENGTH " + std::to_string(given) + " is not the length of TEXT '" + text + "' (" +
+                 std::to_string(length) + "); leave LENGTH empty to send the text's");
+        }
+        p.Length(i, length);
+        p.variable(i, std::move(text));
       })
       ->required();
+}
+
+// The list goes out in batches, each counting 16 bytes of its own and 5 per variable on
+// top of the texts, below the control's limit: a longer text never fits one. The control
+// would refuse the whole list in its own words; signctl names its own commands.
+void CheckEveryVariableFitsABatch(const classVARIABLE_MULTIWRITE& list) {
+  constexpr int kLongest = classrVariableCmdsRoutines::kBatchLimit - 16 - 5 - 1;
+  for (std::int16_t i = 1; i <= list.num_vars(); ++i) {
+    if (list.Length(i) <= kLongest) continue;
+    throw UsageError("set-display-multiple-variables-auto-process: --entry " + std::to_string(i) +
+                     " (variable " + std::to_string(list.X(i)) + ") has " +
+                     std::to_string(list.Length(i)) + " characters, but one packet holds " +
+                     std::to_string(kLongest) +
+                     " at most; nothing was sent. Send that variable "
+                     "on its own with set-display-variable --variable-num " +
+                     std::to_string(list.X(i)));
+  }
 }
 
 void CounterFields(CLI::App& s, classCOUNTER_DEFINE& p) {
   constexpr long kLongMin = std::numeric_limits<std::int32_t>::min();
   constexpr long kLongMax = std::numeric_limits<std::int32_t>::max();
   Byte(s, "--counter-num", p.counter_num, "Counter number")->required();
-  Byte(s, "--operation", p.operation, "Count up or down");
-  Byte(s, "--frequency", p.frequency, "How often it counts");
-  Byte(s, "--clear-mode", p.clear_mode, "When it clears");
-  Number(s, "--incdec-value", p.incdec_value, -256, 32767, "Step");
-  Byte(s, "--format-mode", p.format_mode, "Display format");
-  Byte(s, "--autoreload", p.autoreload, "Reload at the stop value");
-  Number(s, "--start-value", p.start_value, kLongMin, kLongMax, "Start value");
-  Number(s, "--stop-value", p.stop_value, kLongMin, kLongMax, "Stop value");
+  for (CLI::Option* o :
+       {Byte(s, "--operation", p.operation, "Count up or down"),
+        Byte(s, "--frequency", p.frequency, "How often it counts"),
+        Byte(s, "--clear-mode", p.clear_mode, "When it clears"),
+        // Below -256 the high byte no longer carries the value.
+        Number(s, "--incdec-value", p.incdec_value, -256, 32767, "Step"),
+        Byte(s, "--format-mode", p.format_mode, "Display format"),
+        Byte(s, "--autoreload", p.autoreload, "Reload at the stop value"),
+        Number(s, "--start-value", p.start_value, kLongMin, kLongMax, "Start value"),
+        Number(s, "--stop-value", p.stop_value, kLongMin, kLongMax, "Stop value")}) {
+    o->required();
+  }
 }
 
 }  // namespace
@@ -63,8 +99,14 @@ void AddDataCommands(Registry& r) {
          });
   r.Send(SIGNCTL_METHOD(SetDisplayMultipleVariable), "Write several variables in one packet",
          VariableEntries);
-  r.Send(SIGNCTL_METHOD(SetDisplayMultipleVariablesAutoProcess),
-         "Write any number of variables, in as many packets as they need", VariableEntries);
+  // The whole list is never one payload, so it is not encoded as one.
+  auto list = std::make_shared<classVARIABLE_MULTIWRITE>();
+  CLI::App* s = r.Add(
+      Kebab("SetDisplayMultipleVariablesAutoProcess"),
+      "Write any number of variables, in as many packets as they need",
+      {[list] { CheckEveryVariableFitsABatch(*list); },
+       [list](Control& c) { return Judged(c, c.SetDisplayMultipleVariablesAutoProcess(*list)); }});
+  VariableEntries(*s, *list);
   r.Send(SIGNCTL_METHOD(SetDisplayVariableAttributes), "Set the attributes of variables",
          AttributeEntries);
   r.Plain(SIGNCTL_METHOD(ClearDisplayVariable), "Clear every variable");
@@ -96,14 +138,16 @@ void AddDataCommands(Registry& r) {
   r.Ask(SIGNCTL_METHOD(GetDisplayCounter), "Read a counter",
         OneByte("--counter-num", &classCOUNTER_READ_Req::counter_num, "Counter number"));
   r.Send(SIGNCTL_METHOD(DefineDisplayCounter), "Define how a counter counts", CounterFields);
-  r.Send(SIGNCTL_METHOD(ControlDisplayCounter), "Start, stop or restyle a counter",
-         [](CLI::App& s, classCOUNTER_CONTROL& p) {
-           Byte(s, "--counter-num", p.counter_num, "Counter number")->required();
-           Byte(s, "--status", p.Status, "Run state");
-           Byte(s, "--color", p.color, "Colour");
-           Byte(s, "--blink", p.blink, "Blink");
-           Byte(s, "--inverse", p.inverse, "Inverse");
-         });
+  r.Send(
+      SIGNCTL_METHOD(ControlDisplayCounter), "Start, stop or restyle a counter",
+      [](CLI::App& s, classCOUNTER_CONTROL& p) {
+        Byte(s, "--counter-num", p.counter_num, "Counter number")->required();
+        for (CLI::Option* o :
+             {Byte(s, "--status", p.Status, "Run state"), Byte(s, "--color", p.color, "Colour"),
+              Byte(s, "--blink", p.blink, "Blink"), Byte(s, "--inverse", p.inverse, "Inverse")}) {
+          o->required();
+        }
+      });
   r.Plain(SIGNCTL_METHOD(ClearDisplayCounters), "Clear every counter");
 }
 

@@ -1,4 +1,6 @@
 // The sign's clock, identity, configuration and statistics (CMD 0).
+#include <iostream>
+
 #include "commands.hpp"
 
 namespace signctl {
@@ -8,19 +10,25 @@ using namespace qordtcon;
 namespace {
 
 // Payloads that SetDisplayInfo sends too: their options, declared once.
+// The level at which the sign follows its brightness schedule.
+constexpr std::int16_t kFollowSchedule = 21;
+
 void LevelOptions(CLI::App& s, classDIAG_BRIGHTNESS& p) {
-  Byte(s, "--dimlevel", p.dimlevel, "Brightness level (21: follow the schedule)");
+  Byte(s, "--dimlevel", p.dimlevel, "Brightness level (21: follow the schedule)")->required();
 }
 
 void RangeOptions(CLI::App& s, classDIAG_BRIGHTNESS_RANGE& p) {
-  Byte(s, "--low-level", p.low_level, "Lowest automatic brightness");
-  Byte(s, "--hi-level", p.hi_level, "Highest automatic brightness");
+  Byte(s, "--low-level", p.low_level, "Lowest automatic brightness")->required();
+  Byte(s, "--hi-level", p.hi_level, "Highest automatic brightness")->required();
 }
 
+// The default brightness always goes out; the periods may be none (the default all day).
 void ScheduleOptions(CLI::App& s, classDIAG_BRIGHTNESS_SCHEDULE& p) {
-  Byte(s, "--default-brightness", p.default_brightness, "Brightness outside the periods");
+  Byte(s, "--default-brightness", p.default_brightness, "Brightness outside the periods")
+      ->required();
   Entries(
-      s, "--period", "START_HOUR,START_MIN,STOP_HOUR,STOP_MIN,LEVEL", "A period and its brightness",
+      s, "--period", "START_HOUR,START_MIN,STOP_HOUR,STOP_MIN,LEVEL",
+      "A period and its brightness (none: the default brightness all day)",
       [&p](std::int16_t count) { p.Num_Periods(count); },
       [&p](std::int16_t i, EntryReader& e) {
         p.start_hour(i, e.Integer("START_HOUR", 0, 255));
@@ -31,9 +39,10 @@ void ScheduleOptions(CLI::App& s, classDIAG_BRIGHTNESS_SCHEDULE& p) {
       });
 }
 
-void CalibrationOptions(CLI::App& s, classDIAG_TEMP_CALIBRATION& p) {
+CLI::Option* CalibrationOptions(CLI::App& s, classDIAG_TEMP_CALIBRATION& p) {
   // Below -256 the high byte no longer carries the value.
-  Number(s, "--calibration", p.calibration, -256, 32767, "Temperature correction");
+  return Number(s, "--calibration", p.calibration, -256, 32767,
+                "Temperature correction (0 = none)");
 }
 
 void AddClockAndInfo(Registry& r) {
@@ -41,7 +50,7 @@ void AddClockAndInfo(Registry& r) {
   CLI::App* s = r.Add(
       Kebab("SetDisplayToCurrentTime"), "Set the sign's clock from this computer",
       {nullptr, [adjust](Control& c) { return Judged(c, c.SetDisplayToCurrentTime(*adjust)); }});
-  Number(*s, "--time-adjust", *adjust, -32768, 32767, "Hours to add to this computer's time");
+  TimeAdjust(*s, *adjust);
 
   r.Get(SIGNCTL_METHOD(GetDisplayTime), "Read the sign's clock");
   r.Send(SIGNCTL_METHOD(SetDisplayTime), "Set the sign's clock to the given time",
@@ -62,12 +71,14 @@ void AddClockAndInfo(Registry& r) {
     classDIAG_BRIGHTNESS_SCHEDULE schedule;
     classDIAG_TEMP_CALIBRATION temp;
     bool dst = false;
+    CLI::Option* dstFlags = nullptr;
     classTEXT_SCRSPEED speed;
   };
   auto info = std::make_shared<Info>();
   s = r.Add(Kebab("SetDisplayInfo"),
             "Send clock, brightness, schedule, temperature, summer time and speed in one burst",
             {[info] {
+               if (info->dstFlags->count() == 0) throw UsageError("--dst or --no-dst is required");
                Encode(info->level);
                Encode(info->range);
                Encode(info->schedule);
@@ -75,17 +86,24 @@ void AddClockAndInfo(Registry& r) {
                Encode(info->speed);
              },
              [info](Control& c) {
+               // The control sends the periods only for the level that follows them.
+               if (info->level.dimlevel != kFollowSchedule && info->schedule.Num_Periods() > 0 &&
+                   ProgressShown() != Progress::kQuiet) {
+                 std::cerr << "signctl: set-display-info: the --period schedule is not sent "
+                              "because --dimlevel is not 21 (follow the schedule)\n";
+               }
                return Judged(
                    c, c.SetDisplayInfo(info->adjust, info->level, info->range, info->schedule,
                                        info->temp, info->dst, info->speed));
              }});
-  Number(*s, "--time-adjust", info->adjust, -32768, 32767, "Hours to add to this computer's time");
+  TimeAdjust(*s, info->adjust);
   LevelOptions(*s, info->level);
   RangeOptions(*s, info->range);
   ScheduleOptions(*s, info->schedule);
-  CalibrationOptions(*s, info->temp);
-  s->add_flag("--dst,!--no-dst", info->dst, "Summer time on or off (default off)");
-  Byte(*s, "--speed", info->speed.speed, "Scroll speed");
+  CalibrationOptions(*s, info->temp)->capture_default_str();
+  info->dstFlags =
+      FlagPair(*s, "--dst", "--no-dst", info->dst, "Summer time on or off (one is required)");
+  Byte(*s, "--speed", info->speed.speed, "Scroll speed")->required();
 }
 
 // SetSerialNumber and SetDisplayName send the text upper-cased and cut to 32 characters,
@@ -97,8 +115,7 @@ void AddName(Registry& r, const std::string& name, bool (Control::*set)(std::str
                                      const bool ok = (c.*set)(*text);
                                      return Judged(c, ok, {{field, TextValue(*text)}});
                                    }});
-  Text(*s, "--" + Kebab(field), *text, "The text (sent upper-cased, 32 characters at most)")
-      ->required();
+  Text(*s, "--" + Kebab(field), *text, kSignNameWidth, "The text (sent upper-cased)")->required();
 }
 
 void AddNameRead(Registry& r, const std::string& name, std::string (Control::*get)(),
@@ -129,7 +146,7 @@ void AddDiagCommands(Registry& r) {
   r.Send(SIGNCTL_METHOD(SetDisplayBrightnessSchedule), "Set brightness by time of day",
          ScheduleOptions);
   r.Send(SIGNCTL_METHOD(SetDisplayTempAdjust), "Correct the temperature reading",
-         CalibrationOptions);
+         [](CLI::App& s, classDIAG_TEMP_CALIBRATION& p) { CalibrationOptions(s, p)->required(); });
   r.Send(SIGNCTL_METHOD(SetDisplayHWTemp), "Set the hardware temperature setting",
          [](CLI::App& s, classDIAG_HWTEMP& p) {
            Number(s, "--hwfrequency", p.hwfrequency, 0, 32767, "Setting")->required();
@@ -140,32 +157,35 @@ void AddDiagCommands(Registry& r) {
            "--off");
   r.Send(SIGNCTL_METHOD(SetDisplayGroups), "Set the groups the sign belongs to",
          [](CLI::App& s, classDIAG_GROUPS& p) {
-           Text(s, "--groups", p.groups, "One character per group")->required();
+           Text(s, "--groups", p.groups, kGroupsWidth, "One character per group")->required();
          });
   r.Send(SIGNCTL_METHOD(SetDisplayGroupMaster), "Make the sign master of groups",
          [](CLI::App& s, classDIAG_GROUP_MASTERS& p) {
-           Byte(s, "--broadcast-id", p.broadcast_id, "Broadcast id");
-           Text(s, "--group-ids", p.group_ids, "One character per group")->required();
+           Byte(s, "--broadcast-id", p.broadcast_id, "Broadcast id")->required();
+           Text(s, "--group-ids", p.group_ids, kGroupsWidth, "One character per group")->required();
          });
   r.Send(SIGNCTL_METHOD(SetDisplaySoftSwitches), "Set the mode byte and the soft switches",
          [](CLI::App& s, classDIAG_SOFT_SWITCHES& p) {
-           Byte(s, "--modebyte", p.modebyte, "Mode byte");
-           Byte(s, "--switch1byte", p.switch1byte, "Soft switch 1");
-           Byte(s, "--switch2byte", p.switch2byte, "Soft switch 2");
-           Byte(s, "--switch3byte", p.switch3byte, "Soft switch 3");
-           Byte(s, "--switch4byte", p.switch4byte, "Soft switch 4");
-           Byte(s, "--switch5byte", p.switch5byte, "Soft switch 5");
+           Byte(s, "--modebyte", p.modebyte, "Mode byte")->required();
+           Byte(s, "--switch1byte", p.switch1byte, "Soft switch 1")->required();
+           Byte(s, "--switch2byte", p.switch2byte, "Soft switch 2")->required();
+           Byte(s, "--switch3byte", p.switch3byte, "Soft switch 3")->required();
+           Byte(s, "--switch4byte", p.switch4byte, "Soft switch 4")->required();
+           Byte(s, "--switch5byte", p.switch5byte, "Soft switch 5")->required();
          });
   r.Send(SIGNCTL_METHOD(SetDisplayScrollOptions), "Set how scrolling clears, repeats and ends",
          [](CLI::App& s, classDIAG_SCROLL_OPTIONS& p) {
-           Byte(s, "--scrollclear", p.scrollclear, "Clear mode");
-           Byte(s, "--scrollrepeat", p.scrollrepeat, "Repeat count");
-           Text(s, "--scrolltrailer", p.scrolltrailer, "Trailer text");
+           Byte(s, "--scrollclear", p.scrollclear, "Clear mode")->required();
+           Byte(s, "--scrollrepeat", p.scrollrepeat, "Repeat count")->required();
+           Text(s, "--scrolltrailer", p.scrolltrailer, kTrailerWidth,
+                "Trailer text (default: none)");
          });
   r.Send(SIGNCTL_METHOD(SetDisplayTest), "Show a test pattern", [](CLI::App& s, classDIAG_TEST& p) {
     Byte(s, "--testcode", p.testcode, "Test pattern")->required();
-    Number(s, "--row", p.row, 0, 32767, "Row");
-    Number(s, "--col", p.col, 0, 32767, "Column");
+    // 16-bit words on the wire, but the encoder refuses a negative field, so an Integer
+    // field reaches 32767 at most.
+    Number(s, "--row", p.row, 0, 32767, "Row")->required();
+    Number(s, "--col", p.col, 0, 32767, "Column")->required();
   });
   r.Send(SIGNCTL_METHOD(SetDisplayPixel_Control), "Switch single pixels",
          [](CLI::App& s, classDIAG_PIXEL_CONTROL& p) {

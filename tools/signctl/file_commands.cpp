@@ -142,8 +142,8 @@ void AddFileCommands(Registry& r) {
        nullptr, [send] { return send->verify; }});
   s->alias("transfer-file-to-display");
   s->add_option("FILE", send->file, "The file to send")->required();
-  s->add_option("--sign-name", send->signName,
-                "Its name on the sign (12 characters at most; default: its 8.3 alias)");
+  Text(*s, "--sign-name", send->signName, kSendNameWidth,
+       "Its name on the sign (default: its 8.3 alias)");
   s->add_option("--time", send->time,
                 "Its time on the sign, YYYY-MM-DDTHH:MM:SS (default: its "
                 "modification time)");
@@ -162,21 +162,21 @@ void AddFileCommands(Registry& r) {
                 return Judged(c, ok, ok ? Json{{"bytes", size}} : Json::object());
               });
   s->alias("get-file-from-sign-by-file-name");
-  s->add_option("NAME", get->name, "The file's name on the sign")->required();
+  Text(*s, "NAME", get->name, kFileNameWidth, "The file's name on the sign")->required();
   s->add_option("DEST", get->destination, "Where to write it (replaced)")->required();
 
   auto del = std::make_shared<classGRAPHIC_DEL>();
   s = r.Add("delete-file", "Delete a file on the sign (delete-file-from-display)",
             {nullptr, [del](Control& c) { return Judged(c, c.DeleteFileFromDisplay(*del)); }});
   s->alias("delete-file-from-display");
-  s->add_option("NAME", del->FileName, "The file's name on the sign")->required();
+  Text(*s, "NAME", del->FileName, kFileNameWidth, "The file's name on the sign")->required();
 
   auto show = std::make_shared<classGRAPHIC_DSP>();
   s = r.Add("show-file", "Show a graphic file in a window (show-graphic-file-on-display)",
             {[show] { Encode(*show); },
              [show](Control& c) { return Judged(c, c.ShowGraphicFileOnDisplay(*show)); }});
   s->alias("show-graphic-file-on-display");
-  s->add_option("NAME", show->FileName, "The file's name on the sign")->required();
+  Text(*s, "NAME", show->FileName, kFileNameWidth, "The file's name on the sign")->required();
   Byte(*s, "--left", show->left, "The window's left column")->required();
   Byte(*s, "--top", show->top, "The window's top row")->required();
   Byte(*s, "--right", show->right, "The window's right column")->required();

@@ -94,17 +94,20 @@ void AddOfflineCommands(CLI::App& app, const Globals& globals) {
     std::cout << ForTerminal(qordtcon::DumpFrame(bytes)) << '\n';
   });
 
-  // The control's code lookups need no sign: they are the engine's texts.
+  // The control's code lookups need no sign: they are the engine's texts. A code without one
+  // has no answer, not an empty one: a note on stderr, or null with --json. The lookup
+  // itself went well, so the status stays 0 (and a batch of commands goes on).
   struct Lookup {
     const char* method;
     std::string (*text)(std::uint8_t);
+    const char* kind;
     const char* help;
   };
   for (const Lookup& lookup :
        {Lookup{"LookupDispCommandCode", &qordtcon::classrTransRoutines::LookUpCommandErrorCode,
-               "The text of a reply's command code"},
+               "command", "The text of a reply's command code"},
         Lookup{"LookupDispFunctionCode", &qordtcon::classrTransRoutines::LookUpFunctionErrorCode,
-               "The text of a reply's function (error) code"}}) {
+               "function", "The text of a reply's function (error) code"}}) {
     auto code = std::make_shared<int>(0);
     const std::string name = Kebab(lookup.method);
     auto* lc = app.add_subcommand(name, lookup.help);
@@ -112,9 +115,16 @@ void AddOfflineCommands(CLI::App& app, const Globals& globals) {
     lc->add_option("--code", *code, "The code (0..255, 0x hex allowed)")
         ->required()
         ->check(CLI::Range(0, 255));
-    lc->callback([&globals, code, name, text = lookup.text] {
-      Emit({true, {}, {{"text", TextValue(text(static_cast<std::uint8_t>(*code)))}}}, globals.json,
-           name);
+    lc->callback([&globals, code, name, text = lookup.text, kind = std::string(lookup.kind)] {
+      const std::string found = text(static_cast<std::uint8_t>(*code));
+      if (!found.empty() || globals.json) {
+        Emit({true, {}, {{"text", found.empty() ? Json(nullptr) : TextValue(found)}}}, globals.json,
+             name);
+        return;
+      }
+      const std::string hex = qordtcon::HexText(static_cast<std::uint32_t>(*code));
+      std::cerr << "signctl: no text is known for " << kind << " code 0x"
+                << (hex.size() < 2 ? "0" : "") << hex << '\n';
     });
   }
 }

@@ -38,6 +38,43 @@ CLI::Option* Text(CLI::App& sub, const std::string& name, std::string& field,
   return sub.add_option(name, field, help)->type_name("TEXT");
 }
 
+CLI::Option* Text(CLI::App& sub, const std::string& name, std::string& field, std::size_t width,
+                  const std::string& help) {
+  const std::string most = "at most " + std::to_string(width) + " characters";
+  return Text(sub, name, field, help)
+      ->check(CLI::Validator(
+          [width](const std::string& text) {
+            if (text.size() <= width) return std::string();
+            return "'" + text + "' has " + std::to_string(text.size()) +
+                   " characters; the field holds " + std::to_string(width);
+          },
+          most));
+}
+
+CLI::Option* TimeAdjust(CLI::App& sub, std::int16_t& hours) {
+  return Number(sub, "--time-adjust", hours, -24, 24,
+                "Hours to add to this computer's time (0 = as it is)")
+      ->capture_default_str();
+}
+
+CLI::Option* FlagPair(CLI::App& sub, const std::string& yes, const std::string& no, bool& field,
+                      const std::string& help) {
+  CLI::Option* flag = sub.add_flag(yes + ",!" + no, field, help);
+  // Each flag leaves its result ("true" for `yes`, "false" for `no`); left alone, the last
+  // one would win.
+  flag->check(CLI::Validator(
+      [flag, no](const std::string&) {
+        const auto& given = flag->results();
+        const auto has = [&given](const char* value) {
+          return std::find(given.begin(), given.end(), value) != given.end();
+        };
+        if (!has("true") || !has("false")) return std::string();
+        return "given with " + no + ", its opposite: give one of the two";
+      },
+      ""));
+  return flag;
+}
+
 EntryReader::EntryReader(std::string option, std::string format, std::string spec)
     : option_(std::move(option)), format_(std::move(format)), spec_(std::move(spec)) {}
 
@@ -49,9 +86,13 @@ std::string EntryReader::Text() {
   return field;
 }
 
-std::string EntryReader::Name(const std::string& what) {
+std::string EntryReader::Name(const std::string& what, std::size_t width) {
   std::string field = Text();
   if (field.empty()) Fail(what + " is missing");
+  if (field.size() > width) {
+    Fail(what + " '" + field + "' has " + std::to_string(field.size()) +
+         " characters; the field holds " + std::to_string(width));
+  }
   return field;
 }
 
@@ -141,7 +182,7 @@ CLI::App* Registry::Switch(const std::string& name, bool (Control::*method)(bool
                          }
                        },
                        [method, value](Control& c) { return Judged(c, (c.*method)(*value)); }});
-  *flag = sub->add_flag(yes + ",!" + no, *value, "One of the two is required");
+  *flag = FlagPair(*sub, yes, no, *value, "One of the two is required");
   return sub;
 }
 

@@ -21,6 +21,29 @@ Json Value(const T& field) {
 // A field that holds bytes, not text.
 #define BYTES(name) \
   { #name, Hex(r.name) }
+// The time that a field of clock bytes gives, under the field's name and "_text".
+#define CLOCK_TEXT(name) \
+  { #name "_text", ClockText(r.name) }
+
+// Six clock bytes as the statistics record carries them: hour, minute, second, day, month,
+// year within the century (the sign's clock is set in that order, and signsim reports it so).
+// null when they are no time, as the zeros of a sign that never loaded anything.
+Json ClockText(std::string_view bytes) {
+  if (bytes.size() != 6) return nullptr;
+  int f[6];
+  for (std::size_t i = 0; i < 6; ++i)
+    f[i] = static_cast<unsigned char>(bytes[i]);
+  const auto [hour, min, sec, mday, mon, year] = f;
+  if (hour > 23 || min > 59 || sec > 59 || mday < 1 || mday > 31 || mon < 1 || mon > 12 ||
+      year > 99) {
+    return nullptr;
+  }
+  const auto two = [](int n) {
+    return std::string{static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
+  };
+  return "20" + two(year) + "-" + two(mon) + "-" + two(mday) + " " + two(hour) + ":" + two(min) +
+         ":" + two(sec);
+}
 
 }  // namespace
 
@@ -55,6 +78,7 @@ std::string Hex(std::string_view bytes) {
 // clang-format off
 Json ToJson(const qordtcon::classDIAG_STATS& r) {
   return {FIELD(appl_name), FIELD(numberbadframes), FIELD(resets_noinit), BYTES(cur_datetime),
+          CLOCK_TEXT(cur_datetime),
           FIELD(sign_type), FIELD(module_type), FIELD(modules_wide), FIELD(modules_high),
           FIELD(scan_enabled), FIELD(dst_enabled), FIELD(dst_status), FIELD(def_enabled),
           FIELD(def_loaded), FIELD(node_address), FIELD(group_addresses), FIELD(GROUP_MASTERS),
@@ -73,6 +97,7 @@ Json ToJson(const qordtcon::classDIAG_STATS& r) {
           FIELD(scrolling), FIELD(scrollspeed), FIELD(indelay), FIELD(delay), FIELD(blinkenabled),
           FIELD(blinkrate), FIELD(numberframesloaded), FIELD(numberplayentries),
           FIELD(currentplayentrynum), FIELD(currentplayentry), BYTES(datetimelastload),
+          CLOCK_TEXT(datetimelastload),
           FIELD(msgrec_notme), FIELD(msgrec_me), FIELD(msgrec_nakbadcrc),
           FIELD(msgrec_nakbadcmdfnc), FIELD(msgrec_nakbadsize), FIELD(msgrec_acked),
           FIELD(msgrec_respokcmd), FIELD(msgrec_respdata), FIELD(msgrec_duplicate),

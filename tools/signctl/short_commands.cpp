@@ -29,15 +29,11 @@ void AddShortForms(Registry& r) {
     std::vector<std::string> words;
   };
   auto text = std::make_shared<Message>();
-  text->payload.row = 1;
-  text->payload.col = 1;
   CLI::App* s =
       r.Add("text", "Show a text (set-display-text-message at row 1, column 1)",
             {[text] { Encode(text->payload); },
              [text](Control& c) { return Judged(c, c.SetDisplayTextMessage(text->payload)); }});
-  Byte(*s, "--row", text->payload.row, "Row");
-  Byte(*s, "--col", text->payload.col, "Column");
-  Byte(*s, "--mode", text->payload.mode, "Display mode");
+  TextPlace(*s, text->payload);
   s->add_option_function<std::vector<std::string>>(
        "MSG",
        [text](const std::vector<std::string>& words) {
@@ -63,8 +59,7 @@ void AddShortForms(Registry& r) {
                return Judged(c, c.SetDisplayToCurrentTime(clock->adjust));
              },
              nullptr, [clock] { return clock->get; }});
-  auto* adjust = Number(*s, "--time-adjust", clock->adjust, -32768, 32767,
-                        "Hours to add to this computer's time");
+  auto* adjust = TimeAdjust(*s, clock->adjust);
   s->add_flag("--get", clock->get, "Read the sign's clock instead")->excludes(adjust);
 
   r.Get("stats", &Control::GetDisplayStats, "Read the statistics record (get-display-stats)");

@@ -9,25 +9,22 @@ void AddTextCommands(Registry& r) {
   r.Group("Text");
   r.Send(SIGNCTL_METHOD(SetDisplayTextMessage), "Show a text at a row and column",
          [](CLI::App& s, classTEXT_MSG& p) {
-           Byte(s, "--row", p.row, "Row");
-           Byte(s, "--col", p.col, "Column");
-           Byte(s, "--mode", p.mode, "Display mode");
+           TextPlace(s, p);
            Text(s, "--msg", p.msg, "The text")->required();
          });
-  r.Send(SIGNCTL_METHOD(SetDisplayScrollMessage), "Scroll a text through a row",
-         [](CLI::App& s, classTEXT_SCRMSG& p) {
-           Byte(s, "--row", p.row, "Row");
-           Byte(s, "--col", p.col, "Column");
-           Byte(s, "--length", p.Length, "Length of the scrolling window (sent as given)");
-           Byte(s, "--mode", p.mode, "Display mode");
-           Text(s, "--msg", p.msg, "The text")->required();
-         });
+  r.Send(
+      SIGNCTL_METHOD(SetDisplayScrollMessage), "Scroll a text through a row",
+      [](CLI::App& s, classTEXT_SCRMSG& p) {
+        TextPlace(s, p);
+        Byte(s, "--length", p.Length, "Length of the scrolling window (sent as given)")->required();
+        Text(s, "--msg", p.msg, "The text")->required();
+      });
   r.Plain(SIGNCTL_METHOD(ClearDisplay), "Blank the sign's text");
   r.Send(SIGNCTL_METHOD(SetDisplayScrollSpeed), "Set the scroll speed",
          OneByte("--speed", &classTEXT_SCRSPEED::speed, "Scroll speed"));
   r.Send(SIGNCTL_METHOD(SetDisplayTextTabs), "Set a table of tab stops",
          [](CLI::App& s, classTEXT_SETTABS& p) {
-           Byte(s, "--table-num", p.table_num, "Tab table number");
+           Byte(s, "--table-num", p.table_num, "Tab table number")->required();
            Text(s, "--tabs", p.tabs, "The tab stops, one character each")->required();
          });
   r.Send(SIGNCTL_METHOD(SetDisplayPauseRate), "Set the pause rate",
