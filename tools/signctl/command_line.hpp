@@ -30,7 +30,7 @@ class CommandLine {
   bool keepGoing = false;
 
  private:
-  CLI::App app_{"signctl - drive programmable LED message signs"};
+  CLI::App app_{"signctl - drive programmable LED message signs", "signctl"};
   Registry registry_{app_};
   CLI::App* batch_ = nullptr;
   CLI::App* completion_ = nullptr;

@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> faultSpecs;
   std::string dialResult = options.dialResult;
 
-  CLI::App app{"signsim - an emulated LED message sign on TCP, a serial pty and a modem pty"};
+  CLI::App app{"signsim - an emulated LED message sign on TCP, a serial pty and a modem pty",
+               "signsim"};
   app.add_option("--tcp", options.tcp, "Listen address ADDR:PORT ('' or off: no TCP)")
       ->capture_default_str();
   app.add_option("--pty", options.ptyLink, "Direct serial line: link the pty's device here");
