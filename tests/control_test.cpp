@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <thread>
 
 #include "bytes.hpp"
@@ -327,4 +328,35 @@ TEST(Control, ControlsOnTheirOwnThreads) {
   for (std::thread& t : threads)
     t.join();
   EXPECT_EQ(good, std::vector<int>(kControls, kReads));
+}
+
+// OnLog gets the lines the log file gets, with their levels, as DebugMode chooses them,
+// and only those of its own control.
+TEST(Control, OnLogGetsTheFilesLines) {
+  for (const char* mode : {"ON", "ON1", "ON2", "Off"}) {
+    DisplayRig rig({}, {{"DebugMode", mode}});
+    std::string got;
+    std::set<int> levels;
+    rig.control->OnLog = [&](std::int16_t level, const std::string& line) {
+      got += line + "\r\n";
+      levels.insert(level);
+    };
+    qordtcon::qorDispTrans idle;
+    std::string idleGot;
+    idle.OnLog = [&](std::int16_t, const std::string& line) { idleGot += line; };
+    auto how = rig.Method();
+    ASSERT_TRUE(rig.control->OpenConnectionToDisplay(how)) << mode;
+    qordtcon::classTEXT_MSG text;
+    text.row = 1;
+    text.msg = "LOG";
+    EXPECT_TRUE(rig.control->SetDisplayTextMessage(text));
+    rig.control->CloseConnectionToDisplay();
+    EXPECT_EQ(got, rig.dir.Read("iocomm.log")) << mode;
+    const std::set<int> want = std::string(mode) == "ON"    ? std::set<int>{1, 2}
+                               : std::string(mode) == "ON1" ? std::set<int>{1}
+                               : std::string(mode) == "ON2" ? std::set<int>{2}
+                                                            : std::set<int>{};
+    EXPECT_EQ(levels, want) << mode;
+    EXPECT_EQ(idleGot, "") << "another control's lines";
+  }
 }

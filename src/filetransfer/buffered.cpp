@@ -42,7 +42,7 @@ std::string classrGraphicTransRoutines::CreateBufferedFile(
   clsBufferEntry entry;
   const std::string first = CreatePacket(2, 0, 12, f->record.GetStringFromData(), 0, noReply);
   entry.FirstTransaction = FrameTransaction(first);
-  WriteLog("Send Command for " + HexPair(entry.FirstTransaction), 2);
+  m_TransmitionRoutines.Link().Log("Send Command for " + HexPair(entry.FirstTransaction), 2);
   // Only the first block: a longer file is announced whole but buffered cut to one block.
   classGRAPHIC_REC_FLWBLK block;
   block.FileBlockSize = FileBlockSize;
@@ -53,7 +53,7 @@ std::string classrGraphicTransRoutines::CreateBufferedFile(
   block.Data(0, chunk);
   const std::string second = CreatePacket(2, 0, 12, block.GetStringFromData(0), 0, noReply);
   entry.SecTransaction = FrameTransaction(second);
-  WriteLog("Send Command for " + HexPair(entry.SecTransaction), 2);
+  m_TransmitionRoutines.Link().Log("Send Command for " + HexPair(entry.SecTransaction), 2);
   entry.BufferString = first + second;
   entry.ItemStatus = "NEW";
   const std::int32_t count =
@@ -86,7 +86,7 @@ void classrGraphicTransRoutines::HandleReply(const std::string& reply, bool coll
   classrOutPutRoutines& link = m_TransmitionRoutines.Link();
   if (IsOkReply(reply)) {
     const std::string number = reply.size() >= 8 ? reply.substr(6, 2) : std::string();
-    WriteLog("OK Command for " + HexPair(number), 2);
+    m_TransmitionRoutines.Link().Log("OK Command for " + HexPair(number), 2);
     for (auto it = buffer_.begin(); it != buffer_.end(); ++it) {
       if (it->FirstTransaction == number) {
         it->FirstTransOK = true;

@@ -267,7 +267,7 @@ bool classrFirmWareUL::LoadFirmwareToDisplay(const std::string& sFileName) {
     result = ctX.SendFile(kTransferMode, sFileName);
     if (!result) {
       link_.ErrorMessage = ctX.ErrorMessage;
-      WriteLog("Firmware transfer failed: " + ctX.ErrorMessage, 2);
+      link_.Log("Firmware transfer failed: " + ctX.ErrorMessage, 2);
     }
   } else {
     Status("Unable to start transmition! Display not sending start commands!");
@@ -321,7 +321,7 @@ bool classrFirmWareUL::ReadFrame(FirmwareDLQX4& answer) {
   try {
     answer.SetStreamData(c + ReadText(kQX4HeaderSize - 1));
   } catch (const std::overflow_error& e) {
-    WriteLog(std::string("QX4 answer unreadable: ") + e.what(), 2);
+    link_.Log(std::string("QX4 answer unreadable: ") + e.what(), 2);
     return false;
   }
   if (answer.Command == FDL_QUERY) {

@@ -39,13 +39,13 @@ void classrOutPutRoutines::AttachSocketEvents() {
   TcpSocket& socket = *vars_.NetSocket;
   socket.OnConnect = [this] {
     vars_.Connected = true;
-    WriteLog("Winsock Connected", 1);
+    Log("Winsock Connected", 1);
   };
   socket.OnClose = [this] {
     // A sign that closes its side leaves nothing to talk to: mark the link down so the
     // next transaction reconnects instead of timing out forever.
     vars_.Connected = false;
-    WriteLog("Winsock Closed", 1);
+    Log("Winsock Closed", 1);
   };
   socket.OnSendComplete = [this] { sendComplete_ = true; };
   socket.OnError = [this](std::int32_t number, const std::string& description,
@@ -57,7 +57,7 @@ void classrOutPutRoutines::AttachSocketEvents() {
       vars_.Connected = false;
       vars_.NetSocket->Close();
     }
-    WriteLog(text, 1);
+    Log(text, 1);
   };
 }
 
@@ -95,7 +95,7 @@ bool classrOutPutRoutines::OpenConnection(classCONNECTION_METHOD& ConnMethod) {
     ErrorMessage = "Couldn't Close Connection";
     CloseConnection();
     ErrorMessage = "Couldn't Add Message to Log";
-    WriteLog("Entering Open Connection with ID of" + std::to_string(ConnMethod.dispID), 2);
+    Log("Entering Open Connection with ID of" + std::to_string(ConnMethod.dispID), 2);
     Abort = false;
     ErrorMessage = "Couldn't Read ConnectTimeOut from Registry";
     std::int64_t connectTimeout = GetSettingLong("ConnectTimeOut", "15000");
@@ -167,7 +167,7 @@ bool classrOutPutRoutines::OpenConnection(classCONNECTION_METHOD& ConnMethod) {
       vars_.NewBcc = false;  // every open starts with the old block check
     }
     if (Abort || !vars_.Connected) CloseConnection();
-    WriteLog(std::string("Connection opened?") + (vars_.Connected ? "True" : "False"), 2);
+    Log(std::string("Connection opened?") + (vars_.Connected ? "True" : "False"), 2);
     opened_ = opened_ || vars_.Connected;
     return vars_.Connected;
   } catch (const std::exception& e) {
@@ -207,14 +207,14 @@ void classrOutPutRoutines::CloseConnection() {
   }
   vars_.Connected = false;
   Abort = true;
-  WriteLog("Closing Connection", 2);
+  Log("Closing Connection", 2);
 }
 
 void classrOutPutRoutines::OpenWinConnection() {
   const double seconds = std::nearbyint(GetSettingLong("ConnectTimeOut", "15000") / 1000.0);
   const auto deadline = Clock::now() + Ms(static_cast<std::int64_t>(seconds * 1000));
   if (OnStatus) OnStatus("Trying to reconnect...");
-  WriteLog("Trying to reconnect", 1);
+  Log("Trying to reconnect", 1);
   TcpSocket& socket = *vars_.NetSocket;
   if (socket.State() != TcpSocket::kClosed) socket.Close();
   // A close detached the socket's events; without them the connect would go unnoticed

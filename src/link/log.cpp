@@ -98,6 +98,12 @@ void WriteLog(std::string_view text, int level) {
   WriteLine(LogFile(), text, O_APPEND);
 }
 
+void WriteLog(std::string_view text, int level, const LogSink& sink) {
+  if (!LogLevelOn(level)) return;
+  WriteLog(text, level);
+  if (sink) sink(static_cast<std::int16_t>(level), std::string(text));
+}
+
 void FlushLog() {
   WriteLine(DefaultLogFile(), "Log flushed at " + DefaultDateText(DateTime::now()), O_TRUNC);
 }

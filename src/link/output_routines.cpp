@@ -134,10 +134,10 @@ void classrOutPutRoutines::TransmitOutStr(std::string& Data) {
       written = written && Drain(port);
     }
     if (written && LinkTransferMode != 2 && LogLevelOn(1)) {
-      WriteLog("Data Out:" + DumpFrame(Data), 1);
+      Log("Data Out:" + DumpFrame(Data), 1);
     }
   } catch (const std::exception& e) {
-    WriteLog(std::string("Error in transmitoutstr:") + e.what(), 2);
+    Log(std::string("Error in transmitoutstr:") + e.what(), 2);
   }
 }
 
@@ -166,7 +166,7 @@ void classrOutPutRoutines::SendAfterAbort(std::string Data) {
       port.Wait(deadline);
     if (port.OutCount() > 0) port.ClearOutput();
   }
-  if (LogLevelOn(1)) WriteLog("Data Out:" + DumpFrame(Data), 1);
+  if (LogLevelOn(1)) Log("Data Out:" + DumpFrame(Data), 1);
 }
 
 void classrOutPutRoutines::AwaitInput(std::size_t count, std::chrono::milliseconds most) {
@@ -207,7 +207,7 @@ bool classrOutPutRoutines::Drain(SerialChannel& port) {
 void classrOutPutRoutines::SendTimedOut(const std::string& what) {
   ErrorMessage =
       "Send Timed Out after " + DecimalText(MessageResponseTime / 1000.0) + " sec. - " + what;
-  WriteLog(ErrorMessage, 2);
+  Log(ErrorMessage, 2);
 }
 
 bool classrOutPutRoutines::TraceReads() const {
@@ -227,9 +227,9 @@ std::string classrOutPutRoutines::Input(std::int16_t Count, bool trace, Clock::t
     } else {
       result = InputNetwork(Count, trace, limit);
     }
-    if (Count != 1 && LogLevelOn(1)) WriteLog("Data In: " + DumpFrame(result), 1);
+    if (Count != 1 && LogLevelOn(1)) Log("Data In: " + DumpFrame(result), 1);
   } catch (const std::exception& e) {
-    WriteLog(std::string("Error in inputstr:") + e.what(), 2);
+    Log(std::string("Error in inputstr:") + e.what(), 2);
   }
   return result;
 }
@@ -268,7 +268,7 @@ std::string classrOutPutRoutines::InputNetwork(std::int16_t count, bool trace,
     return socket.State() == TcpSocket::kConnected ? socket.GetData() : std::string();
   }
   auto deadline = std::min(After(MessageResponseTime), limit);
-  if (trace) WriteLog("Waiting for Input Data...", 2);
+  if (trace) Log("Waiting for Input Data...", 2);
   const auto wanted = static_cast<std::size_t>(count);
   std::size_t previous = 0;
   while (Clock::now() <= deadline) {
@@ -283,7 +283,7 @@ std::string classrOutPutRoutines::InputNetwork(std::int16_t count, bool trace,
     if (have == wanted) break;
     WaitStep(deadline);
     Pump();
-    if (have > 0 && trace) WriteLog("*********** BUFFER SIZE IS " + std::to_string(have), 2);
+    if (have > 0 && trace) Log("*********** BUFFER SIZE IS " + std::to_string(have), 2);
     // The time-out slides while data keeps arriving.
     if (have != previous) {
       deadline = std::min(After(MessageResponseTime), limit);
@@ -293,7 +293,7 @@ std::string classrOutPutRoutines::InputNetwork(std::int16_t count, bool trace,
   std::string taken;
   if (socket.State() == TcpSocket::kConnected) taken = socket.GetData(wanted);
   if (trace) {
-    WriteLog(
+    Log(
         "#### Data Received Size [" + std::to_string(taken.size()) + "] Data [" + taken + "] ####",
         2);
   }
@@ -363,7 +363,7 @@ std::string classrOutPutRoutines::GetPacket(const std::string& Initial) {
       startFrame();
     }
   }
-  if (LinkTransferMode != 2 && LogLevelOn(1)) WriteLog("Data In: " + DumpFrame(acc), 1);
+  if (LinkTransferMode != 2 && LogLevelOn(1)) Log("Data In: " + DumpFrame(acc), 1);
   if (!complete) acc.clear();
   return UnstuffFrame(acc);
 }

@@ -79,7 +79,7 @@ void classrTransRoutines::Inquire() {
   const std::string text =
       "Ack was not received - Inquiring Trans: " + std::to_string(vars_.TransNum) + "  ";
   if (OnStatus) OnStatus(text);
-  WriteLog(text, 2);
+  link_.Log(text, 2);
   link_.Pump();
   std::string inquiry = BuildInquiryFrame(vars_.DestNode, vars_.NewBcc);
   link_.TransmitOutStr(inquiry);
@@ -231,7 +231,7 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
       const std::string text = "Retrying - Transaction: " + std::to_string(vars_.TransNum) + "  " +
                                std::to_string(retry) + " time(s)";
       if (OnStatus) OnStatus(text);
-      WriteLog(text, 2);
+      link_.Log(text, 2);
     }
 
     if (vars_.Cancel && !(ackOk && replyOk)) {
@@ -241,7 +241,7 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
     if (s.empty() && error.empty()) {
       error = "Timed Out " + std::to_string(attempts) + " time(s) for " +
               DecimalText(link_.MessageResponseTime / 1000.0) + " sec. for " + Codes(Cmd, Fnc);
-      WriteLog(error, 2);
+      link_.Log(error, 2);
     }
     bool result;
     if (NoReply) {
@@ -254,7 +254,7 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
     vars_.Transmitting = false;
     return result;
   } catch (const std::exception& e) {
-    WriteLog(std::string("DTCon:Transmit Packet - Unexpected Error Occurred ") + e.what(), 2);
+    link_.Log(std::string("DTCon:Transmit Packet - Unexpected Error Occurred ") + e.what(), 2);
     vars_.Transmitting = false;
     return false;
   }

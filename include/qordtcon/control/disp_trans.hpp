@@ -65,6 +65,11 @@ class qorDispTrans {
   std::function<void(const std::string& sMessage)> OnMessage;
   // The host's message pump: run inside every wait, at least every 10 ms, when set.
   std::function<void()>& MessagePump = m_TransVars.MessagePump;
+  // The communication log's lines of this control, as the log file gets them (level 1:
+  // data traffic and socket events, 2: connection steps, retries, time-outs, failures),
+  // for a host's own logging. DebugMode (or LogToFile) chooses which lines are produced;
+  // it runs on the thread of the call that produced the line.
+  std::function<void(std::int16_t level, const std::string& line)>& OnLog = m_TransVars.LogSink;
 
   // --- Properties.
   bool ShowTransmission() const { return showTransmission_; }

@@ -9,7 +9,9 @@
 // threads or processes never interleave within a line.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +34,11 @@ bool LogLevelOn(int level);
 
 // Appends one line of the given level (1 or 2) when DebugMode allows it.
 void WriteLog(std::string_view text, int level);
+
+// A host's receiver of one control's log lines: the level and the line as the file gets it.
+using LogSink = std::function<void(std::int16_t level, const std::string& line)>;
+// WriteLog, and the same line, when it is produced, to `sink` too.
+void WriteLog(std::string_view text, int level, const LogSink& sink);
 
 // Recreates the fixed log file with the line "Log flushed at <date and time>".
 void FlushLog();

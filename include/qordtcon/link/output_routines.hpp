@@ -11,6 +11,7 @@
 #include <string>
 
 #include "qordtcon/link/connection_method.hpp"
+#include "qordtcon/link/log.hpp"
 #include "qordtcon/protocol/trans_vars.hpp"
 
 namespace qordtcon {
@@ -76,6 +77,9 @@ class classrOutPutRoutines {
   void Sleep(std::int32_t milliseconds);
   // Lets the host's message pump run once (when it set one).
   void Pump();
+  // A line of this control's communication log: to the log file and to the host's
+  // OnLog, as DebugMode allows.
+  void Log(std::string_view text, int level) const { WriteLog(text, level, vars_.LogSink); }
   // Wakes any wait in progress; callable from any thread (a user abort).
   void Interrupt();
 

@@ -36,6 +36,8 @@ class classrTransVars {
   std::shared_ptr<TcpSocket> NetSocket;
   // The host's message pump, run inside every wait when set (at most 10 ms apart).
   std::function<void()> MessagePump;
+  // The host's receiver of this control's log lines (level, line), when set.
+  std::function<void(std::int16_t level, const std::string& line)> LogSink;
 
   // Advances TransNum: 1..10000, then 1 again.
   void IncTransNum() {
