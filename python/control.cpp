@@ -5,9 +5,14 @@
 // itself runs on, unless the exception is a KeyboardInterrupt or SystemExit, which abort it).
 #include <qordtcon/qordtcon.hpp>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
 
 #include "binding.hpp"
 
@@ -81,6 +86,7 @@ class Sign : public qorDispTrans {
         Relay<std::int32_t, std::int32_t, std::int32_t, std::int32_t>(&Sign::onFileTransferStatus);
     OnStatus = Relay<const std::string&>(&Sign::onStatus);
     OnMessage = Relay<const std::string&>(&Sign::onMessage);
+    OnLog = Relay<std::int16_t, const std::string&>(&Sign::onLog);
   }
   Sign(const Sign&) = delete;
   Sign& operator=(const Sign&) = delete;
@@ -91,6 +97,7 @@ class Sign : public qorDispTrans {
     OnFileTransferStatus = nullptr;
     OnStatus = nullptr;
     OnMessage = nullptr;
+    OnLog = nullptr;
     MessagePump = nullptr;
     if (port.is_none()) return;
     // The host's port must not outlive its Python object inside the control.
@@ -105,8 +112,9 @@ class Sign : public qorDispTrans {
   // A handler's exception: the first of a call is raised when the call returns, later ones
   // (and any outside a call) go to sys.unraisablehook.
   void Keep(py::error_already_set& e) {
+    if (calls == 0) return e.discard_as_unraisable("qordtcon.qorDispTrans event handler");
     if (!e.matches(PyExc_Exception)) UserAbort();  // KeyboardInterrupt, SystemExit: stop
-    if (calls > 0 && !pending) {
+    if (!pending) {
       pending = std::move(e);
     } else {
       e.discard_as_unraisable("qordtcon.qorDispTrans event handler");
@@ -132,6 +140,7 @@ class Sign : public qorDispTrans {
   py::object onFileTransferStatus = py::none();
   py::object onStatus = py::none();
   py::object onMessage = py::none();
+  py::object onLog = py::none();
   py::object pump = py::none();
   py::object port = py::none();  // the Python object behind DebugSax
   std::optional<py::error_already_set> pending;
@@ -139,6 +148,7 @@ class Sign : public qorDispTrans {
 };
 
 // A call to the sign: the GIL released while it runs, a handler's exception raised after it.
+// A call a handler makes leaves the exceptions to the call around it.
 struct SignCall {
   template <class F>
   static decltype(auto) Run(Sign& sign, F&& call) {
@@ -146,11 +156,11 @@ struct SignCall {
       Sign& sign;
       explicit Running(Sign& s) : sign(s) { ++sign.calls; }
       ~Running() {
-        --sign.calls;
-        sign.pending.reset();  // the C++ exception that ended the call wins
+        // A C++ exception that ended the call wins over a handler's.
+        if (--sign.calls == 0) sign.pending.reset();
       }
       void Raise() {
-        if (!sign.pending) return;
+        if (sign.calls > 1 || !sign.pending) return;
         py::error_already_set e = std::move(*sign.pending);
         sign.pending.reset();
         throw e;
@@ -352,6 +362,7 @@ void BindControl(py::module_& m) {
   Event<&Sign::onFileTransferStatus>(cls, "OnFileTransferStatus");
   Event<&Sign::onStatus>(cls, "OnStatus");
   Event<&Sign::onMessage>(cls, "OnMessage");
+  Event<&Sign::onLog>(cls, "OnLog");
   // The pump runs every 10 ms inside waits while set, so it is installed only when given;
   // the C++ member may not change under a running call.
   cls.def_property(
