@@ -10,8 +10,8 @@ PYBIND11_MODULE(qordtcon, m) {
   using namespace qordtcon::python;
 
   m.doc() =
-      "Drives programmable LED message signs: qorDispTrans is one sign's control, the class... "
-      "types are its payloads and results. Texts are str with one character per byte "
+      "Drives programmable LED message signs: qorDispTrans is one sign's control, the classes "
+      "named class* its payloads and results. Texts are str with one character per byte "
       "(Latin-1); payloads, file blocks and raw fields are bytes.";
 
   py::enum_<ConnectionType>(m, "ConnectionType", py::arithmetic())
