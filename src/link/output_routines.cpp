@@ -293,8 +293,7 @@ std::string classrOutPutRoutines::InputNetwork(std::int16_t count, bool trace,
   std::string taken;
   if (socket.State() == TcpSocket::kConnected) taken = socket.GetData(wanted);
   if (trace) {
-    Log(
-        "#### Data Received Size [" + std::to_string(taken.size()) + "] Data [" + taken + "] ####",
+    Log("#### Data Received Size [" + std::to_string(taken.size()) + "] Data [" + taken + "] ####",
         2);
   }
   return taken;
