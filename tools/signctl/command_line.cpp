@@ -362,14 +362,8 @@ int RunFleet(const Globals& globals, const std::vector<std::string>& words,
     const double seconds = std::round(r.seconds * 100) / 100;
     failed += r.outcome.ok ? 0 : 1;
     if (globals.json) {
-      Json object = {{"sign", signs[i].connect}, {"node", node}, {"ok", r.outcome.ok}};
-      if (!r.outcome.ok) object["error"] = TextValue(OneLine(r.outcome.error));
-      if (r.outcome.codes) {
-        object["cmd"] = r.outcome.codes->first;
-        object["fnc"] = r.outcome.codes->second;
-      }
-      for (const auto& [key, value] : r.outcome.fields.items())
-        object[key] = value;
+      Json object =
+          ToJson(r.outcome, OneLine(r.outcome.error), {{"sign", signs[i].connect}, {"node", node}});
       object["seconds"] = seconds;
       std::cout << object.dump() << '\n';
     } else {

@@ -186,20 +186,24 @@ Outcome Read(qordtcon::qorDispTrans& control, Json fields) {
                 std::move(fields));
 }
 
+Json ToJson(const Outcome& outcome, const std::string& reason, Json object) {
+  object["ok"] = outcome.ok;
+  if (!outcome.ok) object["error"] = TextValue(reason);
+  if (outcome.codes) {
+    object["cmd"] = outcome.codes->first;
+    object["fnc"] = outcome.codes->second;
+  }
+  for (const auto& [key, value] : outcome.fields.items())
+    object[key] = value;
+  return object;
+}
+
 int Emit(const Outcome& outcome, bool json, const std::string& command, const std::string& where) {
   const std::string reason = outcome.error.empty()
                                  ? command + ": the control reported failure and gave no reason"
                                  : OneLine(outcome.error);
   if (json) {
-    Json object = {{"ok", outcome.ok}};
-    if (!outcome.ok) object["error"] = TextValue(reason);
-    if (outcome.codes) {
-      object["cmd"] = outcome.codes->first;
-      object["fnc"] = outcome.codes->second;
-    }
-    for (const auto& [key, value] : outcome.fields.items())
-      object[key] = value;
-    std::cout << object.dump() << '\n';
+    std::cout << ToJson(outcome, reason).dump() << '\n';
   } else if (outcome.ok) {
     PrintText(outcome.fields);
   }

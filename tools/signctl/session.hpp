@@ -60,6 +60,10 @@ std::string Plain(const Json& value);
 // Rows of fields as columns under their names.
 void PrintTable(const Json& rows);
 
+// The outcome as JSON after the members `object` already has: "ok", the failure's
+// `reason` and reply codes, then the result's fields.
+Json ToJson(const Outcome& outcome, const std::string& reason, Json object = Json::object());
+
 // Prints the outcome (text or one JSON object on stdout; a failure also as one line on
 // stderr, after `where`) and gives the exit status.
 int Emit(const Outcome& outcome, bool json, const std::string& command,
