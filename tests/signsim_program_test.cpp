@@ -56,6 +56,9 @@ TEST(SignsimProgram, BadOptionsGiveOneLineAndStatus2) {
       {"--tcp localhost",
        "signsim: --tcp: 'localhost' is not ADDR:PORT: give an IP address and a port 0..65535, "
        "e.g. 127.0.0.1:3001 or [::1]:3001\n"},
+      {"--http 127.0.0.1",
+       "signsim: --http: '127.0.0.1' is not ADDR:PORT: give an IP address and a port "
+       "0..65535, e.g. 127.0.0.1:3001 or [::1]:3001\n"},
       {"--tcp off",
        "signsim: --tcp: no transport left: give --tcp ADDR:PORT, --pty PATH or "
        "--modem-pty PATH\n"},
@@ -78,10 +81,12 @@ TEST(SignsimProgram, ServesUntilSigtermThenReportsItsCounters) {
   const std::string serial = (dir.path() / "sign.tty").string();
   const std::string modem = (dir.path() / "modem.tty").string();
   const std::string dump = (dir.path() / "state.json").string();
-  Program program("--tcp 127.0.0.1:0 --pty " + serial + " --modem-pty " + modem +
+  Program program("--tcp 127.0.0.1:0 --http 0 --pty " + serial + " --modem-pty " + modem +
                   " --fault nak --dump-state " + dump + " --appl-name LOBBY");
   const std::string tcpLine = program.Line();
   ASSERT_EQ(tcpLine.rfind("signsim: tcp 127.0.0.1:", 0), 0u) << tcpLine;
+  const std::string pageLine = program.Line();
+  EXPECT_EQ(pageLine.rfind("signsim: page http://127.0.0.1:", 0), 0u) << pageLine;
   EXPECT_EQ(program.Line(), "signsim: serial " + serial + "\n");
   EXPECT_EQ(program.Line(), "signsim: modem " + modem + "\n");
 

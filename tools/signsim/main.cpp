@@ -46,6 +46,9 @@ int main(int argc, char** argv) {
                "signsim"};
   app.add_option("--tcp", options.tcp, "Listen address ADDR:PORT ('' or off: no TCP)")
       ->capture_default_str();
+  app.add_option("--http", options.http,
+                 "Serve a web page that draws the sign, live, at ADDR:PORT (a PORT alone: on "
+                 "127.0.0.1; 0: a free port)");
   app.add_option("--pty", options.ptyLink, "Direct serial line: link the pty's device here");
   app.add_option("--modem-pty", options.modemPtyLink, "Hayes modem: link the pty's device here");
   app.add_option("--node", node, "This sign's node address (0..254)")
@@ -107,6 +110,16 @@ int main(int argc, char** argv) {
     std::cerr << "signsim: --tcp: " << e.what() << '\n';
     return kUsage;
   }
+  // A port alone is a port on loopback.
+  if (!options.http.empty() && options.http.find_first_not_of("0123456789") == std::string::npos) {
+    options.http = "127.0.0.1:" + options.http;
+  }
+  try {
+    if (!options.http.empty()) signsim::ParseTcpEndpoint(options.http);
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "signsim: --http: " << e.what() << '\n';
+    return kUsage;
+  }
   if (options.tcp.empty() && options.ptyLink.empty() && options.modemPtyLink.empty()) {
     std::cerr << "signsim: --tcp: no transport left: give --tcp ADDR:PORT, --pty PATH or "
                  "--modem-pty PATH\n";
@@ -148,6 +161,12 @@ int main(int argc, char** argv) {
     const auto endpoint = signsim::ParseTcpEndpoint(options.tcp);
     std::cout << "signsim: tcp " << endpoint.address().to_string() << ':' << simulator->TcpPort()
               << '\n';
+  }
+  if (!options.http.empty()) {
+    const auto endpoint = signsim::ParseTcpEndpoint(options.http);
+    const std::string host = endpoint.address().is_v6() ? "[" + endpoint.address().to_string() + "]"
+                                                        : endpoint.address().to_string();
+    std::cout << "signsim: page http://" << host << ':' << simulator->HttpPort() << "/\n";
   }
   if (!options.ptyLink.empty()) std::cout << "signsim: serial " << simulator->PtyPath() << '\n';
   if (!options.modemPtyLink.empty()) {

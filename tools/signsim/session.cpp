@@ -1,6 +1,7 @@
 #include "session.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include <qordtcon/firmware/qx4.hpp>
 #include <qordtcon/payloads/fields.hpp>
@@ -160,8 +161,8 @@ void Session::BeginFrame() {
 }
 
 void Session::HandleFrame() {
-  const std::string frame = qordtcon::UnstuffFrame(frame_);
-  frame_.clear();
+  const std::string wire = std::exchange(frame_, {});
+  const std::string frame = qordtcon::UnstuffFrame(wire);
   // DLE STX, seven header bytes, DLE ETX, BCC at the least.
   if (frame.size() < 12) return;
   const std::string_view body(frame.data() + 2, frame.size() - 5);
@@ -181,6 +182,7 @@ void Session::HandleFrame() {
   }
   sign_.Count(&Counters::frames);
   sign_.RecordFrame(frame);
+  sign_.RecordTraffic(true, wire);
   if (!broadcast && sign_.TakeFault(FaultKind::Silent, cmd, fnc)) {
     silentPeriod_ = true;
     lastAnswered_ = false;
@@ -260,6 +262,7 @@ void Session::Answer(const std::string& replyBody, bool newBcc, int cmd, int fnc
   }
   reply += ReplyFrame(replyBody, newBcc, sign_.TakeFault(FaultKind::BadBcc, cmd, fnc).has_value());
   sign_.Count(&Counters::replies);
+  sign_.RecordTraffic(false, reply);
   if (delay) {
     Flush();
     line_.Send(std::move(reply), std::chrono::milliseconds(delay->value));

@@ -14,6 +14,7 @@ namespace signsim {
 namespace {
 
 constexpr std::size_t kFramesKept = 4096;
+constexpr std::size_t kTrafficKept = 50;
 
 constexpr std::array<std::string_view, 5> kDialResults = {"CONNECT", "BUSY", "NO CARRIER",
                                                           "NO DIALTONE", "NO ANSWER"};
@@ -124,6 +125,30 @@ void SharedSign::RecordFrame(std::string frame) {
   std::lock_guard lock(mutex_);
   frames_.push_back(std::move(frame));
   if (frames_.size() > kFramesKept) frames_.pop_front();
+}
+
+void SharedSign::RecordTraffic(bool fromHost, std::string bytes) {
+  std::lock_guard lock(mutex_);
+  traffic_.push_back({fromHost, std::move(bytes), std::chrono::system_clock::now()});
+  if (traffic_.size() > kTrafficKept) traffic_.pop_front();
+  Changed();
+}
+
+std::vector<TrafficLine> SharedSign::RecentTraffic() const {
+  std::lock_guard lock(mutex_);
+  return {traffic_.begin(), traffic_.end()};
+}
+
+std::uint64_t SharedSign::WaitForChange(std::uint64_t seen,
+                                        std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, timeout, [&] { return revision_ != seen; });
+  return revision_;
+}
+
+Face SharedSign::GetFace(std::chrono::steady_clock::time_point now) const {
+  std::lock_guard lock(mutex_);
+  return sign_.GetFace(now);
 }
 
 std::vector<std::string> SharedSign::ReceivedFrames() const {

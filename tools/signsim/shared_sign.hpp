@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "face.hpp"
 #include "faults.hpp"
 #include "firmware.hpp"
 #include "sign.hpp"
@@ -40,6 +41,15 @@ class SharedSign {
 
   void RecordFrame(std::string frame);
   std::vector<std::string> ReceivedFrames() const;
+  // A frame for this sign as it crossed the line, either way; the last 50 are kept.
+  void RecordTraffic(bool fromHost, std::string bytes);
+  std::vector<TrafficLine> RecentTraffic() const;
+
+  // Every change counts one revision. Waits until the revision differs from `seen`, or the
+  // timeout passes; returns the revision then.
+  std::uint64_t WaitForChange(std::uint64_t seen, std::chrono::milliseconds timeout) const;
+  // What the panel shows at `now`.
+  Face GetFace(std::chrono::steady_clock::time_point now) const;
 
   // A connection's session begins and ends: what it was receiving is abandoned then.
   SessionId OpenSession();
@@ -62,7 +72,10 @@ class SharedSign {
  private:
   nlohmann::json StateLocked() const;
   void DumpLocked() const;
-  void Changed() { changed_.notify_all(); }
+  void Changed() {
+    ++revision_;
+    changed_.notify_all();
+  }
 
   const std::uint8_t node_;
   const std::string dumpPath_;
@@ -73,6 +86,8 @@ class SharedSign {
   Firmware firmware_;
   FaultSet faults_;
   std::deque<std::string> frames_;
+  std::deque<TrafficLine> traffic_;
+  std::uint64_t revision_ = 0;
   std::string dialResult_;
   SessionId lastSession_ = 0;
 };

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "face.hpp"
 #include "sign_state.hpp"
 #include "signsim/simulator.hpp"
 
@@ -28,6 +29,7 @@ class Sign {
   // The session is gone: a file it was receiving is abandoned (true when there was one).
   bool EndSession(SessionId session);
   nlohmann::json State() const;
+  Face GetFace(std::chrono::steady_clock::time_point now) const { return RenderFace(state_, now); }
 
  private:
   SignState state_;

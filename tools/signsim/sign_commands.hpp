@@ -21,6 +21,8 @@ namespace signsim {
 // What this sign is: a single-line board of six 16x16 modules.
 inline constexpr int kPixelsWide = 96;
 inline constexpr int kPixelsHigh = 16;
+// The brightness level that hands the brightness to the schedule.
+inline constexpr int kScheduledLevel = 21;
 
 using Handler = Reply (*)(SignState& sign, std::string_view data);
 using CommandTable = std::map<std::pair<std::uint8_t, std::uint8_t>, Handler>;

@@ -18,8 +18,7 @@ constexpr int kModulesWide = 6;
 constexpr int kModulesHigh = 1;
 constexpr int kMemPages = 4;
 constexpr int kScrollDelay = 30;
-constexpr int kTempC = 20;           // the panel's reading before calibration
-constexpr int kScheduledLevel = 21;  // hands the brightness to the schedule
+constexpr int kTempC = 20;  // the panel's reading before calibration
 constexpr std::string_view kLoaderRev = "SIMLOADER 1.0";
 constexpr std::size_t kNameLength = 32;
 

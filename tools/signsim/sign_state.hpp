@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -108,6 +109,7 @@ struct TextState {
   struct Scroll {
     int row = 0, col = 0, length = 0, mode = 0;
     std::string msg;
+    std::chrono::steady_clock::time_point since;  // when it began to run
   };
   struct Default {
     int num = 0;

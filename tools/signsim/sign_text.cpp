@@ -29,6 +29,7 @@ Reply SetScrollMessage(SignState& s, std::string_view data) {
   m.length = r.Byte();
   m.mode = r.Byte();
   m.msg = ClosedText(r);
+  m.since = std::chrono::steady_clock::now();
   s.text.scroll = std::move(m);
   return Reply::Ok();
 }

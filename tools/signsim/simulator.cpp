@@ -11,6 +11,7 @@
 #include "pty_port.hpp"
 #include "shared_sign.hpp"
 #include "tcp_server.hpp"
+#include "web_face.hpp"
 
 namespace signsim {
 
@@ -31,6 +32,7 @@ struct Simulator::Impl {
   std::shared_ptr<SerialPort> serial;
   std::shared_ptr<ModemPort> modem;
   std::uint16_t tcpPort = 0;
+  std::unique_ptr<WebFace> web;
   std::thread thread;
 };
 
@@ -65,6 +67,15 @@ void Simulator::Start() {
     s.CloseTransports();
     throw;
   }
+  try {
+    if (!s.options.http.empty()) s.web = std::make_unique<WebFace>(s.sign, s.options.http);
+  } catch (const std::invalid_argument& e) {
+    s.CloseTransports();
+    throw std::runtime_error(std::string("--http: ") + e.what());
+  } catch (...) {
+    s.CloseTransports();
+    throw;
+  }
   s.thread = std::thread([&s] {
     const auto work = asio::make_work_guard(s.io);
     for (;;) {
@@ -82,6 +93,7 @@ void Simulator::Start() {
 void Simulator::Stop() {
   Impl& s = *impl_;
   if (!s.thread.joinable()) return;
+  if (s.web) s.web->Stop();
   asio::post(s.io, [&s] {
     s.CloseTransports();
     s.io.stop();
@@ -91,6 +103,9 @@ void Simulator::Stop() {
 
 std::uint16_t Simulator::TcpPort() const {
   return impl_->tcpPort;
+}
+std::uint16_t Simulator::HttpPort() const {
+  return impl_->web ? impl_->web->Port() : 0;
 }
 std::string Simulator::PtyPath() const {
   return impl_->options.ptyLink;

@@ -83,6 +83,15 @@ struct Options {
   std::string firmwareOut;  // "" = none; else every image written to flash goes here
   // How long a QX4 board takes to start its RAM loader (silent meanwhile).
   std::chrono::milliseconds loaderStartTime{1000};
+  // "" = no web page; else ADDR:PORT of the page that draws the sign (port 0 = ephemeral).
+  std::string http;
+};
+
+// A frame for this sign as it crossed the line.
+struct TrafficLine {
+  bool fromHost = true;
+  std::string bytes;
+  std::chrono::system_clock::time_point at;
 };
 
 struct Counters {
@@ -130,6 +139,7 @@ class Simulator {
   void Stop();
 
   std::uint16_t TcpPort() const;
+  std::uint16_t HttpPort() const;    // 0 without a web page
   std::string PtyPath() const;       // path the host opens (the link)
   std::string ModemPtyPath() const;  // path the host opens (the link)
 
