@@ -60,18 +60,11 @@ void Simulator::Start() {
           std::make_shared<ModemPort>(s.io, s.sign, s.options.modemPtyLink, s.options.guardTime);
       s.modem->Start();
     }
-  } catch (const std::invalid_argument& e) {
-    s.CloseTransports();
-    throw std::runtime_error(std::string("--tcp: ") + e.what());
-  } catch (...) {
-    s.CloseTransports();
-    throw;
-  }
-  try {
+    // Last: it serves from its own threads at once.
     if (!s.options.http.empty()) s.web = std::make_unique<WebFace>(s.sign, s.options.http);
   } catch (const std::invalid_argument& e) {
     s.CloseTransports();
-    throw std::runtime_error(std::string("--http: ") + e.what());
+    throw std::runtime_error(std::string("--tcp: ") + e.what());
   } catch (...) {
     s.CloseTransports();
     throw;

@@ -24,6 +24,7 @@ constexpr milliseconds kClockTick{1000};   // the clock moves without a change
 constexpr milliseconds kFaceTick{50};      // a scroll text's steps
 constexpr milliseconds kStopCheck{250};    // how long a stream may keep Stop() waiting
 constexpr std::size_t kDumpShown = 480;    // a long file block shows its start
+constexpr std::size_t kWorkers = 16;       // an open page holds one for its event stream
 
 // Texts come from the sign as Latin-1: a byte that is not UTF-8 shows as U+FFFD.
 std::string Dump(const nlohmann::json& j, int indent = -1) {
@@ -98,8 +99,14 @@ bool WebFace::Next(Stream& s, std::string& event) {
 
 WebFace::WebFace(SharedSign& sign, const std::string& address)
     : sign_(sign), server_(std::make_unique<httplib::Server>()) {
-  const asio::ip::tcp::endpoint endpoint = ParseTcpEndpoint(address);
+  asio::ip::tcp::endpoint endpoint;
+  try {
+    endpoint = ParseTcpEndpoint(address);
+  } catch (const std::invalid_argument& e) {
+    throw std::runtime_error(std::string("--http: ") + e.what());
+  }
   httplib::Server& server = *server_;
+  server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   server.set_keep_alive_timeout(1);  // an idle browser connection does not hold up Stop()
   server.Get("/", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(reinterpret_cast<const char*>(kFacePage), "text/html; charset=utf-8");

@@ -28,8 +28,8 @@ class SharedSign;
 
 class WebFace {
  public:
-  // Listens on `address` (ADDR:PORT, port 0 = ephemeral); std::runtime_error saying why
-  // when it cannot.
+  // Listens on `address` (ADDR:PORT, port 0 = ephemeral); std::runtime_error beginning
+  // "--http: " and saying why when it cannot.
   WebFace(SharedSign& sign, const std::string& address);
   ~WebFace();  // Stop()
   WebFace(const WebFace&) = delete;
