@@ -333,7 +333,10 @@ TEST(Control, ControlsOnTheirOwnThreads) {
 // OnLog gets the lines the log file gets, with their levels, as DebugMode chooses them,
 // and only those of its own control.
 TEST(Control, OnLogGetsTheFilesLines) {
-  for (const char* mode : {"ON", "ON1", "ON2", "Off"}) {
+  const std::pair<const char*, std::set<int>> modes[] = {
+      {"ON", {1, 2}}, {"ON1", {1}}, {"ON2", {2}}, {"Off", {}}};
+  for (const auto& [mode, want] : modes) {
+    SCOPED_TRACE(mode);
     DisplayRig rig({}, {{"DebugMode", mode}});
     std::string got;
     std::set<int> levels;
@@ -345,7 +348,7 @@ TEST(Control, OnLogGetsTheFilesLines) {
     std::string idleGot;
     idle.OnLog = [&](std::int16_t, const std::string& line) { idleGot += line; };
     auto how = rig.Method();
-    ASSERT_TRUE(rig.control->OpenConnectionToDisplay(how)) << mode;
+    ASSERT_TRUE(rig.control->OpenConnectionToDisplay(how));
     qordtcon::classTEXT_MSG text;
     text.row = 1;
     text.msg = "LOG";
@@ -354,12 +357,8 @@ TEST(Control, OnLogGetsTheFilesLines) {
     // The file also begins with the line of its creation, which no control wrote.
     std::string file = rig.dir.Read("iocomm.log");
     if (file.rfind("Log flushed at ", 0) == 0) file.erase(0, file.find('\n') + 1);
-    EXPECT_EQ(got, file) << mode;
-    const std::set<int> want = std::string(mode) == "ON"    ? std::set<int>{1, 2}
-                               : std::string(mode) == "ON1" ? std::set<int>{1}
-                               : std::string(mode) == "ON2" ? std::set<int>{2}
-                                                            : std::set<int>{};
-    EXPECT_EQ(levels, want) << mode;
+    EXPECT_EQ(got, file);
+    EXPECT_EQ(levels, want);
     EXPECT_EQ(idleGot, "") << "another control's lines";
   }
 }
