@@ -129,6 +129,8 @@ TEST(SignsimFace, PageServesTheStateAndStreamsChanges) {
   SignRig rig(options);
   ASSERT_NE(rig.sim->HttpPort(), 0);
   ASSERT_TRUE(rig.Open(rig.Tcp()));
+  // The sign counts the connection on its own thread: wait, or the two dumps may differ.
+  ASSERT_TRUE(rig.sim->WaitFor([](const auto& c) { return c.connections == 1; }, 10s));
 
   httplib::Client client("127.0.0.1", rig.sim->HttpPort());
   client.set_read_timeout(30s);
