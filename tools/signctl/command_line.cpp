@@ -238,13 +238,9 @@ std::vector<FleetSign> ReadFleet(const std::string& file) {
       const bool valued = i + 1 < words.size();
       if (words[i] == "--node" && valued) {
         const std::string& n = words[++i];
-        const bool digits =
-            !n.empty() && n.size() <= 3 &&
-            std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; });
-        if (!digits || std::stoi(n) > 255) {
-          throw UsageError(where + "--node '" + n + "' is not a node address 0..255");
-        }
-        sign.node = std::stoi(n);
+        const auto node = Decimal(n, 0, 255);
+        if (!node) throw UsageError(where + "--node '" + n + "' is not a node address 0..255");
+        sign.node = static_cast<int>(*node);
       } else if (words[i] == "--connect" && valued && sign.connect.empty()) {
         sign.connect = words[++i];
       } else if (words[i].rfind("--", 0) != 0 && sign.connect.empty()) {

@@ -24,17 +24,6 @@ namespace {
                    ": give tcp://HOST[:PORT], serial:DEVICE[?baud=N] or modem:DEVICE?dial=NUMBER");
 }
 
-// Decimal digits only, within lo..hi; nullopt otherwise.
-std::optional<long> Decimal(const std::string& text, long lo, long hi) {
-  if (text.empty() || text.size() > 9 ||
-      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::nullopt;
-  }
-  const long value = std::stol(text);
-  if (value < lo || value > hi) return std::nullopt;
-  return value;
-}
-
 // DEVICE?key=value&...: the device, and the one parameter `key` allows (empty if absent).
 std::pair<std::string, std::string> DeviceAndParameter(const std::string& url,
                                                        const std::string& rest,
@@ -155,6 +144,16 @@ qordtcon::classCONNECTION_METHOD ParseAddress(const std::string& url) {
     BadAddress(url, "is not a sign address");
   }
   return method;
+}
+
+std::optional<long> Decimal(const std::string& text, long lo, long hi) {
+  if (text.empty() || text.size() > 9 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  const long value = std::stol(text);
+  if (value < lo || value > hi) return std::nullopt;
+  return value;
 }
 
 std::string OneLine(std::string_view text) {

@@ -39,6 +39,8 @@ qordtcon::classCONNECTION_METHOD ParseAddress(const std::string& url);
 // The control's texts may hold line breaks ("Could Not Connect " CR LF ...); stderr gets
 // one line.
 std::string OneLine(std::string_view text);
+// Decimal digits only, within lo..hi; nullopt otherwise.
+std::optional<long> Decimal(const std::string& text, long lo, long hi);
 
 // What an operation came back with: whether the sign did it, the reason when not, and the
 // result's fields.
