@@ -79,9 +79,8 @@ std::string EntryText(const SignState& s, const PlayState::Entry& entry) {
   std::string upper = entry.name;
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  const auto file = std::find_if(s.dir.files.begin(), s.dir.files.end(),
-                                 [&](const DirState::File& f) { return f.name == upper; });
-  if (file == s.dir.files.end() || file->bytes.empty()) return entry.name;
+  const DirState::File* file = s.dir.Find(upper);
+  if (file == nullptr || file->bytes.empty()) return entry.name;
   std::string text = file->bytes.substr(0, file->bytes.find_first_of("\r\n"));
   const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
     return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) != 0x7F;

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include <qordtcon/filetransfer/graphic_routines.hpp>
 #include <qordtcon/payloads/fields.hpp>
@@ -92,10 +93,14 @@ std::string Upper(std::string_view text) {
   return out;
 }
 
-DirState::File* DirState::Find(std::string_view name) {
+const DirState::File* DirState::Find(std::string_view name) const {
   const auto it =
       std::find_if(files.begin(), files.end(), [&](const File& f) { return f.name == name; });
   return it == files.end() ? nullptr : &*it;
+}
+
+DirState::File* DirState::Find(std::string_view name) {
+  return const_cast<File*>(std::as_const(*this).Find(name));
 }
 
 // A file given at start is held as a received one is: its bytes count against the

@@ -181,6 +181,7 @@ struct DirState {
   std::size_t cursor = 0;  // next entry that FNC 1 reads
 
   File* Find(std::string_view name);
+  const File* Find(std::string_view name) const;
 };
 
 // CMD 2: the files on their way in, the graphic shown, and room for files.
