@@ -131,6 +131,24 @@ TEST(ByteStream, SerialWritesGoOutInPiecesOfAHundred) {
   EXPECT_EQ(port->settings, "19200,N,8,1");
 }
 
+// A sign that goes away while a frame waits in pieces: the first piece fails, and nothing
+// behind it may stay counted as waiting, or every later send would wait for it in vain.
+TEST(ByteStream, SerialLineLostLeavesNothingWaitingToGoOut) {
+  PtyMaster sign;
+  const auto port = MakeSerialPort();
+  port->CommPort(sign.path());
+  port->Open();
+  ASSERT_TRUE(port->IsOpen()) << port->DialStatus();
+  sign.Close();  // gone before the port has looked at the line again
+  for (int i = 0; i < 3; ++i)
+    port->Output(std::string(100, 'x'));
+  const auto deadline = Clock::now() + 5s;
+  while (port->OutCount() > 0 && Clock::now() < deadline)
+    port->Wait(deadline);
+  EXPECT_EQ(port->OutCount(), 0);
+  EXPECT_FALSE(port->IsOpen());
+}
+
 TEST(ConnectionManager, ClosingWhileNothingIsOpen) {
   ControlRig rig({{"DebugMode", "ON2"}});
   rig.vars.Connected = true;

@@ -169,9 +169,14 @@ class AsioSerialPort final : public SerialChannel {
     asio::async_write(serial_, asio::buffer(sends_.front()),
                       [this, gen](const std::error_code& ec, std::size_t) {
                         if (gen != generation_) return;
+                        if (ec) {
+                          // Nothing queued behind a failed write can reach the sign.
+                          sends_.clear();
+                          outCount_ = 0;
+                          return LineLost();
+                        }
                         outCount_ -= sends_.front().size();
                         sends_.pop_front();
-                        if (ec) return LineLost();
                         if (!sends_.empty()) WriteNext();
                       });
   }
