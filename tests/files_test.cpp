@@ -147,7 +147,9 @@ TEST(FileTransfer, FaultsInTheMiddle) {
 }
 
 // An abort from another thread or from the message pump ends the transfer at its next
-// wait; the block next in turn closes the file, which ends short on the sign.
+// wait; the block next in turn closes the file, which ends short on the sign. From block
+// 50 on the sign answers 3 s late, so the abort finds the transfer waiting, however late
+// the aborting thread runs.
 TEST(FileTransfer, UserAbortEndsTheFileShort) {
   for (const bool fromPump : {false, true}) {
     for (const bool async : {false, true}) {
@@ -164,6 +166,7 @@ TEST(FileTransfer, UserAbortEndsTheFileShort) {
       rig.control->OnFileTransferStatus = [&](std::int32_t block, std::int32_t, std::int32_t,
                                               std::int32_t) {
         if (block != 50 || abortedAt != 0) return;
+        rig.sim->AddFault(signsim::ParseFault("delay=3000@2/0:always"));
         if (fromPump) {
           rig.control->MessagePump = [&] {
             if (abortedAt == 0) abort();
