@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "bytes.hpp"
+#include "outcome.hpp"
 #include "peer.hpp"
 #include "sign_rig.hpp"
 
@@ -50,28 +51,36 @@ TEST(Transaction, EachAttemptCarriesTheNumberItReports) {
   EXPECT_EQ(numbers, (std::vector<int>{1, 2}));
 }
 
-// The answer to a transaction that timed out, arriving in front of the next one's: taken for
-// that one's answer as it always was, or skipped when transaction numbers must match.
+// The answer to a transaction that timed out: dropped when it waits before the next frame
+// goes out; arriving in front of the next one's, taken for its answer as it always was, or
+// skipped when transaction numbers must match.
 TEST(Transaction, LateAnswersAndMatchTransactionNumber) {
   for (const bool match : {false, true}) {
-    ControlRig rig({{"MatchTransactionNumber", match ? "True" : "False"}});
-    rig.engine->RetryCount = 1;
-    TcpListener sign;
-    auto accepted = std::async(std::launch::async, [&] { return sign.Accept(10s); });
-    ASSERT_TRUE(rig.Open(ControlRig::Tcp(sign.port())));
-    ASSERT_TRUE(accepted.get());
-    std::string response;
-    bool noReply = false;
-    EXPECT_FALSE(rig.engine->TransmitPacket(0, 1, 0, {}, response, noReply));
-    sign.Write(Bytes("10 06") + Command(0, 0xF0, 1, 1, "A"));
-    auto answer = std::async(std::launch::async, [&] {
-      // The first frame and its inquiry, then the next frame.
-      sign.Read(2 * Command(1, 0, 1, 1).size() + Inquiry(1).size());
-      sign.Write(Bytes("10 06") + Command(0, 0xF0, 1, 2, "B"));
-    });
-    ASSERT_TRUE(rig.engine->TransmitPacket(0, 1, 0, {}, response, noReply));
-    answer.get();
-    EXPECT_EQ(response.substr(9, 1), match ? "B" : "A") << "match " << match;
+    for (const bool waiting : {false, true}) {
+      SCOPED_TRACE(Show(match, waiting));
+      ControlRig rig({{"MatchTransactionNumber", match ? "True" : "False"}});
+      rig.engine->RetryCount = 1;
+      TcpListener sign;
+      auto accepted = std::async(std::launch::async, [&] { return sign.Accept(10s); });
+      ASSERT_TRUE(rig.Open(ControlRig::Tcp(sign.port())));
+      ASSERT_TRUE(accepted.get());
+      std::string response;
+      bool noReply = false;
+      EXPECT_FALSE(rig.engine->TransmitPacket(0, 1, 0, {}, response, noReply));
+      const std::string late = Bytes("10 06") + Command(0, 0xF0, 1, 1, "A");
+      if (waiting) {
+        sign.Write(late);
+        rig.link->AwaitInput(late.size(), 5s);
+      }
+      auto answer = std::async(std::launch::async, [&] {
+        // The first frame and its inquiry, then the next frame.
+        sign.Read(2 * Command(1, 0, 1, 1).size() + Inquiry(1).size());
+        sign.Write((waiting ? "" : late) + Bytes("10 06") + Command(0, 0xF0, 1, 2, "B"));
+      });
+      ASSERT_TRUE(rig.engine->TransmitPacket(0, 1, 0, {}, response, noReply));
+      answer.get();
+      EXPECT_EQ(response.substr(9, 1), match || waiting ? "B" : "A");
+    }
   }
 }
 

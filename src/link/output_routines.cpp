@@ -214,6 +214,27 @@ bool classrOutPutRoutines::TraceReads() const {
   return LinkTransferMode != 2 && LogLevelOn(2);
 }
 
+void classrOutPutRoutines::DropStaleInput() {
+  if (!vars_.Connected) return;
+  std::string stale;
+  try {
+    if (IsSerial()) {
+      SerialChannel& port = *vars_.SerialPort;
+      if (!port.IsOpen() || port.InCount() == 0) return;
+      port.InputLen(0);
+      stale = port.Input();
+    } else {
+      TcpSocket& socket = *vars_.NetSocket;
+      socket.Poll();
+      if (socket.State() != TcpSocket::kConnected) return;
+      stale = socket.GetData();
+    }
+  } catch (const std::exception& e) {
+    Log(std::string("Error in inputstr:") + e.what(), 2);
+  }
+  if (!stale.empty()) Log("Stale Input Dropped: " + DumpFrame(stale), 2);
+}
+
 std::string classrOutPutRoutines::InputStr(std::int16_t Count) {
   return Input(Count, TraceReads());
 }

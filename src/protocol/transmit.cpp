@@ -139,6 +139,10 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
   vars_.Transmitting = true;
   try {
     if (!vars_.Connected) link_.OpenWinConnection();
+    // Whatever already waits is no answer to this frame: read as one, it would shift
+    // every later transaction onto its predecessor's reply. Only a call that sends a
+    // burst (a prefix) or only listens expects answers to frames built before.
+    if (Prefix.empty() && Cmd < 255) link_.DropStaleInput();
     NoReply = NoReply || vars_.DestNode == kBroadcastNode;
     vars_.IncTransNum();
     // Only a frame sent here has a number to match: a call that only listens (Cmd 255,

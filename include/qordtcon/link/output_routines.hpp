@@ -65,6 +65,9 @@ class classrOutPutRoutines {
   void SendAck();
   void SendNak();
   void ClearInputBuffer();
+  // Throws away what waits to be read (an answer that came after its transaction gave up
+  // on it, a frame for another node), without the pump and without sending anything.
+  void DropStaleInput();
   // Sends Data although a user abort is pending, giving it at most 100 ms to leave.
   void SendAfterAbort(std::string Data);
   // Waits until `count` characters wait to be read (leaving them), at most `most`.
