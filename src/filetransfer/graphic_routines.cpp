@@ -248,7 +248,10 @@ bool classrGraphicTransRoutines::SendFile(const std::string& sFileName,
   classrTransVars& vars = link.Vars();
   std::string chunk = Read(f->in, FileBlockSize);
   std::int64_t sent = 0;
-  std::string inFlightFrame;
+  std::string inFlightFrame;  // the block sent and not confirmed yet
+  bool toAll = false;         // no sign answers: each block gets its pause instead
+  // An abort ends the loop, and the block next in turn then closes the file short, only
+  // after a block the sign confirmed: one refused or unanswered would leave a gap.
   for (std::int32_t i = 1; i <= n - 1; ++i) {
     blocks.DataEx(i + 1, chunk);
     sent += FileBlockSize;
@@ -258,31 +261,37 @@ bool classrGraphicTransRoutines::SendFile(const std::string& sFileName,
           Confirmed(kBlockFnc, blocks.GetStringFromDataEx(i + 1), IsCommandForFileAcceptable);
       chunk = Read(f->in, FileBlockSize);
       blocks.DataEx(i + 1, {});
-      // Told to stop, the transfer still closes the file with the block next in turn.
-      if (vars.Cancel) break;
       if (!ok) return false;
       if (link.Abort) break;
       continue;
     }
-    bool noReply = false;
     std::string frame =
         CreatePacket(kFileCmd, kBlockFnc, kFileNumber,
-                     blocks.GetStringFromData(static_cast<std::int16_t>(i + 1)), 0, noReply);
-    if (i > 1 && !noReply) {
-      const bool confirmed = ConfirmInFlight(inFlightFrame, i);
+                     blocks.GetStringFromData(static_cast<std::int16_t>(i + 1)), 0, toAll);
+    if (!inFlightFrame.empty()) {
+      if (!ConfirmInFlight(inFlightFrame, i)) return false;
+      inFlightFrame.clear();
       if (vars.Cancel) break;
-      if (!confirmed) return false;
     }
-    inFlightFrame = frame;
+    if (frame.empty()) {
+      // Not built: the link was stopped, and the block never went out.
+      link.ErrorMessage = vars.Cancel ? "User Canceled"
+                                      : "Not Connected - the connection was closed during the "
+                                        "transfer; call OpenConnectionToDisplay again";
+      return false;
+    }
     link.TransmitOutStr(frame);
-    if (noReply) link.Sleep(settings_.NoReplyPause());
+    if (toAll) {
+      link.Sleep(settings_.NoReplyPause());
+    } else {
+      inFlightFrame = std::move(frame);
+    }
     chunk = Read(f->in, FileBlockSize);
     if (link.Abort) break;
   }
-  if (inFlight && n > 1 && !vars.Cancel && !inFlightFrame.empty()) {
-    // The last block in flight is confirmed as the others are.
-    if (!ConfirmInFlight(inFlightFrame, n) && !vars.Cancel) return false;
-  }
+  // The last block in flight is confirmed, and resent, as the others are: a lost answer
+  // must not fail the file here when it would not one block earlier.
+  if (!inFlightFrame.empty() && !ConfirmInFlight(inFlightFrame, n)) return false;
   return SendLastBlock(*f, blocks, chunk, sent);
 }
 
@@ -291,29 +300,29 @@ classrGraphicTransRoutines::Answer classrGraphicTransRoutines::AnswerInFlight() 
   const std::string ack = link.GetAck();
   if (ack.size() >= 2 && ack[0] == DLE && ack[1] == NAK) return Answer::kNak;
   if (!IsAckReply(ack)) return Answer::kNone;
-  // Frames for other hosts are passed over, as the engine does: a two-wire line's echo of
-  // the block is one of them.
+  // Frames for other nodes are passed over, as the engine does: a two-wire line's echo of
+  // the block is one of them, and another sign's confirmation is none of ours.
   std::string reply = link.GetPacket(ack);
   const auto deadline = Clock::now() + std::chrono::milliseconds(link.MessageResponseTime);
   while (reply.size() > 3 && reply[2] != 0 && Clock::now() < deadline && !link.Vars().Cancel)
     reply = link.GetPacket({});
-  if (reply.size() > 9 && static_cast<std::uint8_t>(reply[4]) == kReplyError) {
-    link.ErrorMessage = classrTransRoutines::ReportedErrorMessage(reply, kFileCmd, kBlockFnc);
-    link.SendAck();
-    return Answer::kRefused;
-  }
   // A reply whose block check fails is no confirmation: the block is sent again, and the
   // sign answers a repeated transaction without storing it twice.
-  if (!m_TransmitionRoutines.CheckPacket(kFileCmd, kBlockFnc, reply)) return Answer::kNone;
-  return IsCommandForFileAcceptable(reply) ? Answer::kConfirmed : Answer::kNone;
+  if (m_TransmitionRoutines.CheckPacket(kFileCmd, kBlockFnc, reply) &&
+      IsCommandForFileAcceptable(reply)) {
+    return Answer::kConfirmed;
+  }
+  // An error report is no confirmation either; its text says why if it stays the last.
+  if (reply.size() > 9 && link.Vars().LastRespCmd == kReplyError)
+    link.ErrorMessage = classrTransRoutines::ReportedErrorMessage(reply, kFileCmd, kBlockFnc);
+  return Answer::kNone;
 }
 
 bool classrGraphicTransRoutines::ConfirmInFlight(const std::string& frame, std::int32_t block) {
   classrOutPutRoutines& link = m_TransmitionRoutines.Link();
   Answer answer = Answer::kNone;
-  const auto settled = [&] { return answer == Answer::kConfirmed || answer == Answer::kRefused; };
   // Sent once, then resent at most three times, each after a pause and a cleared input.
-  for (int k = 0; !link.Vars().Cancel && !settled() && k < 4; ++k) {
+  for (int k = 0; !link.Vars().Cancel && answer != Answer::kConfirmed && k < 4; ++k) {
     if (k > 0) {
       Message("Retrying Packet # " + std::to_string(block) + " - " + std::to_string(k) +
               " time(s)");
@@ -326,18 +335,21 @@ bool classrGraphicTransRoutines::ConfirmInFlight(const std::string& frame, std::
       link.TransmitOutStr(again);
     }
     link.Pump();
+    link.ErrorMessage.clear();
     answer = AnswerInFlight();
   }
-  const bool confirmed = answer == Answer::kConfirmed;
-  if (answer == Answer::kNak)
+  if (answer == Answer::kConfirmed) return true;
+  if (link.Vars().Cancel) {
+    link.ErrorMessage = "User Canceled";
+  } else if (answer == Answer::kNak) {
     link.ErrorMessage = classrTransRoutines::NakMessage(kFileCmd, kBlockFnc);
-  if (!confirmed && link.ErrorMessage.empty()) {
+  } else if (link.ErrorMessage.empty()) {
     // As the engine says it of a command that got no answer.
     link.ErrorMessage = "Timed Out 4 time(s) for " +
                         DecimalText(link.MessageResponseTime / 1000.0) +
                         " sec. for CMD:[2] FNC:[0]";
   }
-  return confirmed;
+  return false;
 }
 
 bool classrGraphicTransRoutines::SendLastBlock(FileToSend& f, classGRAPHIC_REC_FLWBLK& blocks,
@@ -353,24 +365,31 @@ bool classrGraphicTransRoutines::SendLastBlock(FileToSend& f, classGRAPHIC_REC_F
   return Confirmed(kBlockFnc, payload, IsCommandForFileAcceptable);
 }
 
+bool classrGraphicTransRoutines::OkReply(std::uint8_t Fnc, const std::string& payload) {
+  std::string reply;
+  bool noReply = false;
+  TransmitPacket(kFileCmd, Fnc, kFileNumber, payload, reply, noReply);
+  return IsOkReply(reply);
+}
+
 bool classrGraphicTransRoutines::TransferGraphicFileToSign(classGRAPHIC_REC_1stBLK& firstRecord,
                                                            classGRAPHIC_REC_FLWBLK& blocks) {
   blocks.FileBlockSize = FileBlockSize;
-  if (!Confirmed(kBlockFnc, firstRecord.GetStringFromData(), IsOkReply)) return false;
+  if (!OkReply(kBlockFnc, firstRecord.GetStringFromData())) return false;
   const std::int16_t total = blocks.TotalBlocks();
   for (std::int16_t i = 2; i <= total; ++i) {
-    if (!Confirmed(kBlockFnc, blocks.GetStringFromData(i), IsOkReply)) return false;
+    if (!OkReply(kBlockFnc, blocks.GetStringFromData(i))) return false;
     if (m_TransmitionRoutines.Link().Abort) break;
   }
-  return Confirmed(kBlockFnc, blocks.GetStringFromData(0), IsOkReply);
+  return OkReply(kBlockFnc, blocks.GetStringFromData(0));
 }
 
 bool classrGraphicTransRoutines::DeleteFileFromSign(classGRAPHIC_DEL& file) {
-  return Confirmed(kDeleteFnc, file.GetStringFromData(), IsOkReply);
+  return OkReply(kDeleteFnc, file.GetStringFromData());
 }
 
 bool classrGraphicTransRoutines::ShowGraphicFileOnSign(classGRAPHIC_DSP& file) {
-  return Confirmed(kShowFnc, file.GetStringFromData(), IsOkReply);
+  return OkReply(kShowFnc, file.GetStringFromData());
 }
 
 bool classrGraphicTransRoutines::GetFileFromSign(const std::string& sSignFileName,
@@ -381,6 +400,12 @@ bool classrGraphicTransRoutines::GetFileFromSign(const std::string& sSignFileNam
   classDIR_FILE entry;
   entry.GetDataFromString(ReplyPayload(reply));
   std::string& error = m_TransmitionRoutines.Link().ErrorMessage;
+  // The destination starts new and empty whatever the lookup found.
+  std::ofstream out(destination, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    throw std::runtime_error("Path not found: cannot write " + destination + ": " +
+                             std::strerror(errno));
+  }
   if (!found) return false;  // the engine's text says why
   if (entry.CMDFailed) {
     // The sign's error report has its text already; an answer that is no entry has none.
@@ -392,11 +417,6 @@ bool classrGraphicTransRoutines::GetFileFromSign(const std::string& sSignFileNam
   }
   const std::int64_t size = entry.size;
   const std::int64_t blocks = size > 0 ? (size - 1) / kFetchBlock + 1 : 0;
-  std::ofstream out(destination, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    throw std::runtime_error("Path not found: cannot write " + destination + ": " +
-                             std::strerror(errno));
-  }
   for (std::int64_t b = 1; b <= blocks; ++b) {
     classGRAPHIC_GET_REQ request;
     request.FileName = sSignFileName;

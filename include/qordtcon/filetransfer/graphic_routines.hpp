@@ -108,13 +108,16 @@ class classrGraphicTransRoutines {
   // One transaction, judged by `judge` or, when it awaited no reply, by the engine after
   // the pause a sign without replies needs.
   bool Confirmed(std::uint8_t Fnc, const std::string& payload, bool (*judge)(const std::string&));
+  // One transaction judged by its reply alone: a command to all signs, which no sign
+  // answers, reports False.
+  bool OkReply(std::uint8_t Fnc, const std::string& payload);
   // The last block always travels as block 0.
   bool SendLastBlock(FileToSend& f, classGRAPHIC_REC_FLWBLK& blocks, const std::string& chunk,
                      std::int64_t sent);
   // The block in flight (`frame`, block number `block`): confirmed, or resent up to three
-  // times; one the sign refuses with an error report is not resent.
+  // times; an error report counts as no confirmation.
   bool ConfirmInFlight(const std::string& frame, std::int32_t block);
-  enum class Answer { kConfirmed, kRefused, kNak, kNone };
+  enum class Answer { kConfirmed, kNak, kNone };
   // One look for the sign's answer to the block in flight.
   Answer AnswerInFlight();
   void Progress(std::int32_t block, std::int32_t blocks, std::int64_t sent, std::int64_t size);
