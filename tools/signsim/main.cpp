@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"menu", "qx4"}))
       ->capture_default_str();
   app.add_option("--firmware-out", options.firmwareOut,
-                 "Write every image written to flash to this file (replaced whole)");
+                 "Write every image written to flash to this file once it is whole (replaced "
+                 "whole)");
   app.add_option("--fault", faultSpecs,
                  "KIND[=VALUE][@CMD/FNC][:COUNT|:always], repeatable. Frame faults: drop-ack, "
                  "nak, bad-bcc, silent, error=CODE, delay=MS, foreign[=NODE] (@CMD/FNC: only "

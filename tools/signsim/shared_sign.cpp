@@ -192,9 +192,9 @@ std::optional<std::string> SharedSign::LoaderFrame(std::string_view frame) {
     Changed();
     return std::nullopt;
   }
-  const int writes = counters_.flashWrites;
+  const std::uint64_t flash = firmware_.Changes();
   auto answer = firmware_.LoaderFrame(frame, Firmware::Clock::now(), counters_);
-  if (counters_.flashWrites != writes) DumpLocked();
+  if (firmware_.Changes() != flash) DumpLocked();
   Changed();
   return answer;
 }

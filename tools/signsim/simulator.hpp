@@ -120,7 +120,7 @@ struct Counters {
   int boots = 0;          // boot loader visits (resets addressed to this sign or to all)
   int xmodemBlocks = 0;   // XMODEM blocks taken (duplicates not counted)
   int xmodemNaks = 0;     // XMODEM NAKs sent for a bad or refused block, or a silent sender
-  int flashWrites = 0;    // images written to flash (either board)
+  int flashWrites = 0;    // images written to flash whole (either board)
   int loaderFrames = 0;   // QX4 loader frames with a good check value
   std::map<FaultKind, int> faults;  // applications per fault kind
 };
