@@ -432,11 +432,12 @@ bool classrFirmWareUL::LoadQX4FirmwareToDisplay(const std::string& sFileName,
     Status("Display Reboot " + std::to_string(k));
     send(FDL_REBOOT);
     ReadFrame(answer);
-    if (answer.Flag != kQX4Flag) {
-      Status("Display did not answer Reboot CMD");
-      Delay(1);
-    }
   }
+  if (answer.Flag != kQX4Flag && !Cancelled()) {
+    Status("Display did not answer Reboot CMD");
+    Delay(1);
+  }
+  // The image is in the board's flash by now, answered or not.
   return true;
 }
 
