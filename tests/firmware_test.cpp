@@ -5,6 +5,7 @@
 #include <qordtcon/qordtcon.hpp>
 
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <random>
 #include <stdexcept>
@@ -282,6 +283,8 @@ struct FirmwareRig : DisplayRig {
       std::lock_guard lock(mutex);
       statuses.push_back(s);
       if (s == cancelAt) cancelSeen = true;
+      for (const char* name : {"fw.bin", "loader.bin"})  // the files change under the call
+        if (s == shrinkAt) std::filesystem::resize_file(dir.path() / name, 0);
     };
     // The pump cancels once the status it waits for was raised: a cancel from inside a wait.
     control->MessagePump = [this] {
@@ -299,7 +302,7 @@ struct FirmwareRig : DisplayRig {
 
   std::mutex mutex;
   std::vector<std::string> statuses;
-  std::string cancelAt;
+  std::string cancelAt, shrinkAt;
   std::atomic<bool> cancelSeen = false;
   bool pumpCancels = false;
 };
@@ -333,19 +336,20 @@ TEST_P(MenuUploadOn, ImageArrivesAndTheSignComesBack) {
 INSTANTIATE_TEST_SUITE_P(Channels, MenuUploadOn, testing::Values(Channel::kTcp, Channel::kPty),
                          [](const auto& info) { return std::string(Name(info.param)); });
 
-// Each firmware call against a misbehaving sign, or cancelled, with its exact outcome and
-// what the board's flash holds then.
+// Each firmware call against a misbehaving sign, cancelled, or with its files shrinking,
+// with its exact outcome and what the board's flash holds then.
 enum class Op { kMenu, kQX4, kReset };
 enum class Cancel { kNone, kPump, kThread };
 struct FaultRow {
   const char* name;
   Op op;
-  std::vector<Fault> faults;
+  std::vector<Fault> faults = {};
   Cancel cancel = Cancel::kNone;
   const char* cancelAt = "";  // the status after which the cancel comes
   bool result = false;
   std::vector<std::string> lastStatuses = {};  // how the statuses end
   std::size_t imageSize = 3000;
+  const char* shrinkAt = "";  // the status after which both files are emptied
 };
 
 void PrintTo(const FaultRow& row, std::ostream* os) {
@@ -363,6 +367,7 @@ TEST_P(FirmwareFault, EndsAsTheStatusSays) {
   for (const Fault& f : row.faults)
     rig.sim->AddFault(f);
   rig.cancelAt = row.cancelAt;
+  rig.shrinkAt = row.shrinkAt;
   rig.pumpCancels = row.cancel == Cancel::kPump;
   std::thread canceller;
   if (row.cancel == Cancel::kThread) {
@@ -434,6 +439,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, FirmwareFault, testing::Values(
     FaultRow{"QX4", Op::kQX4, {}, Cancel::kNone, "", true, {"Sending Flash: Sent 3000 out of 3000", "Display Reboot 1"}},
     FaultRow{"QX4SilentQuery", Op::kQX4, {{FaultKind::LoaderSilent, 0, 1, FDL_QUERY}}, Cancel::kNone, "", false,
              {"Query Display", "No Answer from Display"}},
+    FaultRow{.name = "QX4LoaderShrinks", .op = Op::kQX4, .lastStatuses = {"Sending Loader: Sent 1024 out of 1500",
+             "Error Reading File "}, .shrinkAt = "Sending Loader: Sent 1024 out of 1500"},
+    FaultRow{.name = "QX4ImageShrinks", .op = Op::kQX4, .lastStatuses = {"Sending Flash: Sent 1024 out of 3000",
+             "Error Reading File "}, .shrinkAt = "Sending Flash: Sent 1024 out of 3000"},
     FaultRow{"QX4SilentLoaderBlock", Op::kQX4, {{FaultKind::LoaderSilent, 0, 1, FDL_RAM_LOADER}}, Cancel::kNone, "", false,
              {"Sending Loader: Sent 1024 out of 1500", "No Answer"}},
     FaultRow{"QX4SilentFlashBlock", Op::kQX4, {{FaultKind::LoaderSilent, 0, 1, FDL_FLASH_CODE}}, Cancel::kNone, "", false,

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <limits>
 #include <stdexcept>
 
 #include "qordtcon/firmware/qx4.hpp"
@@ -50,11 +50,6 @@ bool FileFound(const std::string& path) {
   const auto cut = path.find_last_of("\\/");
   const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
   return Upper(std::filesystem::path(path).filename().string()) == Upper(name);
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace
@@ -334,9 +329,21 @@ bool classrFirmWareUL::ReadFrame(FirmwareDLQX4& answer) {
 }
 
 bool classrFirmWareUL::SendQX4Blocks(std::uint8_t command, const std::string& path,
-                                     const std::string& what, bool checkLength) {
-  const std::string file = ReadWholeFile(path);
-  const auto length = static_cast<std::int32_t>(file.size());
+                                     const std::string& what) {
+  // The length is the file system's: a file that gives fewer bytes than that is caught at
+  // its first short block, before that block goes out.
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) {
+    Status("Error Reading File ");
+    return false;
+  }
+  if (size > static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max())) {
+    throw std::overflow_error("QX4 download: " + path + " has " + std::to_string(size) +
+                              " bytes; a file sent to a QX4 board must be smaller than 2 GiB");
+  }
+  const auto length = static_cast<std::int32_t>(size);
+  std::ifstream file(path, std::ios::binary);
   std::int32_t sent = 0;
   FirmwareDLQX4 request;
   FirmwareDLQX4 answer;
@@ -348,9 +355,11 @@ bool classrFirmWareUL::SendQX4Blocks(std::uint8_t command, const std::string& pa
     Status("Sending " + what + ": Sent " + std::to_string(sent + n) + " out of " +
            std::to_string(length));
     request.Length = n;
-    request.Data = file.substr(static_cast<std::size_t>(sent), static_cast<std::size_t>(n));
+    request.Data.assign(static_cast<std::size_t>(n), '\0');
+    file.read(request.Data.data(), n);
+    request.Data.resize(static_cast<std::size_t>(file.gcount()));
     request.Address = sent;
-    if (checkLength && static_cast<std::int32_t>(request.Data.size()) != request.Length) {
+    if (static_cast<std::int32_t>(request.Data.size()) != request.Length) {
       Status("Error Reading File ");
       return false;
     }
@@ -407,7 +416,7 @@ bool classrFirmWareUL::LoadQX4FirmwareToDisplay(const std::string& sFileName,
   ReadFrame(answer);
 
   Status("Downloading Loader to :" + board);
-  if (!SendQX4Blocks(FDL_RAM_LOADER, sLoaderFile, "Loader", true)) return false;
+  if (!SendQX4Blocks(FDL_RAM_LOADER, sLoaderFile, "Loader")) return false;
   Delay(3);
   if (Cancelled()) return false;
   Status("Starting Loader (1)");
@@ -425,7 +434,7 @@ bool classrFirmWareUL::LoadQX4FirmwareToDisplay(const std::string& sFileName,
   }
 
   Status("Downloading Firmware Flash Code");
-  if (!SendQX4Blocks(FDL_FLASH_CODE, sFileName, "Flash", false)) return false;
+  if (!SendQX4Blocks(FDL_FLASH_CODE, sFileName, "Flash")) return false;
   // At least one reboot request goes out: the last block's answer says nothing about it.
   answer.ClearCMD();
   for (int k = 1; k <= 3 && answer.Flag != kQX4Flag && !Cancelled(); ++k) {
