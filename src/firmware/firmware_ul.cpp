@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 #include <stdexcept>
+#include <string_view>
 
 #include "qordtcon/firmware/qx4.hpp"
 #include "qordtcon/firmware/xmodem.hpp"
@@ -50,6 +51,18 @@ bool FileFound(const std::string& path) {
   const auto cut = path.find_last_of("\\/");
   const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
   return Upper(std::filesystem::path(path).filename().string()) == Upper(name);
+}
+
+std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (!text.empty()) text += ' ';
+    text += kDigits[b >> 4];
+    text += kDigits[b & 15];
+  }
+  return text;
 }
 
 }  // namespace
@@ -313,11 +326,19 @@ bool classrFirmWareUL::ReadFrame(FirmwareDLQX4& answer) {
   } while (!c.empty() && c[0] != static_cast<char>(kQX4Flag));
   if (c.empty()) return false;
   answer.ClearCMD();
+  const std::string header = c + ReadText(kQX4HeaderSize - 1);
   try {
-    answer.SetStreamData(c + ReadText(kQX4HeaderSize - 1));
+    answer.SetStreamData(header);
   } catch (const std::overflow_error& e) {
-    link_.Log(std::string("QX4 answer unreadable: ") + e.what(), 2);
-    return false;
+    // No answer can be judged from a header like this one: going on would take noise for
+    // the board's word, so the download ends here, with a reason a person can act on.
+    const std::string text = "QX4 download stopped: the board's answer header (" + Hex(header) +
+                             ") cannot be read: " + e.what() +
+                             ". The line garbles the board's answers, or no QX4 board is "
+                             "answering: check the line settings (speed, parity) and that a "
+                             "QX4 board is on the line, then start the download again";
+    link_.Log(text, 2);
+    throw std::overflow_error(text);
   }
   if (answer.Command == FDL_QUERY) {
     until = Clock::now() + kMenuWindow;
