@@ -277,7 +277,8 @@ std::string Image(std::size_t n, unsigned seed) {
 }
 
 struct FirmwareRig : DisplayRig {
-  explicit FirmwareRig(signsim::Options options = {}) : DisplayRig(std::move(options)) {
+  explicit FirmwareRig(signsim::Options options = {}, const char* responseTime = "400")
+      : DisplayRig(std::move(options), {{"MessageResponseTime", responseTime}}) {
     // A cancel from another thread raises its status there.
     control->OnFirmwareStatus = [this](const std::string& s) {
       std::lock_guard lock(mutex);
@@ -349,8 +350,9 @@ struct FaultRow {
   bool result = false;
   std::vector<std::string> lastStatuses = {};  // how the statuses end
   std::size_t imageSize = 3000;
-  const char* shrinkAt = "";  // the status after which both files are emptied
-  const char* thrown = "";    // how the std::overflow_error the call ends with begins
+  const char* responseTime = "400";  // MessageResponseTime
+  const char* shrinkAt = "";         // the status after which both files are emptied
+  const char* thrown = "";           // how the std::overflow_error the call ends with begins
 };
 
 void PrintTo(const FaultRow& row, std::ostream* os) {
@@ -363,19 +365,31 @@ TEST_P(FirmwareFault, EndsAsTheStatusSays) {
   const FaultRow& row = GetParam();
   signsim::Options options;
   if (row.op == Op::kQX4) options.board = signsim::Board::Qx4;
-  FirmwareRig rig(options);
+  FirmwareRig rig(options, row.responseTime);
   ASSERT_TRUE(rig.Open());
   for (const Fault& f : row.faults)
     rig.sim->AddFault(f);
   rig.cancelAt = row.cancelAt;
   rig.shrinkAt = row.shrinkAt;
   rig.pumpCancels = row.cancel == Cancel::kPump;
-  std::thread canceller;
+  std::thread watcher;
   if (row.cancel == Cancel::kThread) {
     // From another thread, while the XMODEM transfer runs.
-    canceller = std::thread([&rig] {
+    watcher = std::thread([&rig] {
       rig.sim->WaitFor([](const signsim::Counters& c) { return c.xmodemBlocks >= 3; }, 60s);
       rig.control->CancelFirmwareTransmit();
+    });
+  }
+  // A block lost on the line comes again once the sender's 10-s answer wait is over,
+  // however long a read may wait.
+  const bool drop = !row.faults.empty() && row.faults[0].kind == FaultKind::XmodemDrop;
+  std::chrono::steady_clock::duration lostFor{};
+  if (drop) {
+    watcher = std::thread([&rig, &lostFor, block = row.faults[0].value] {
+      rig.sim->WaitFor([](const auto& c) { return c.faults.count(FaultKind::XmodemDrop); }, 60s);
+      const auto at = std::chrono::steady_clock::now();
+      rig.sim->WaitFor([&](const auto& c) { return c.xmodemBlocks >= block; }, 60s);
+      lostFor = std::chrono::steady_clock::now() - at;
     });
   }
   const std::string image = Image(row.imageSize, 4);
@@ -399,7 +413,11 @@ TEST_P(FirmwareFault, EndsAsTheStatusSays) {
       result = rig.control->ResetAndClearSign();
       break;
   }
-  if (canceller.joinable()) canceller.join();
+  if (watcher.joinable()) watcher.join();
+  if (drop) {
+    EXPECT_GT(lostFor, 9s);
+    EXPECT_LT(lostFor, 15s);
+  }
   EXPECT_EQ(result, row.result);
   ASSERT_GE(rig.statuses.size(), row.lastStatuses.size());
   EXPECT_EQ(
@@ -429,6 +447,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, FirmwareFault, testing::Values(
     // Marks for a second, then silence: fails after the 15-s window.
     FaultRow{"FlashStalls", Op::kMenu, {{FaultKind::FlashStall, 1000}}, Cancel::kNone, "", false,
              {"Waiting for flash write", "Sign Flashwrite not Confirmed!"}},
+    // A read time-out longer than the sender's answer wait (the watch above times the resend).
+    FaultRow{.name = "XmodemBlockLost", .op = Op::kMenu, .faults = {{FaultKind::XmodemDrop, 2}}, .result = true,
+             .lastStatuses = {"Sign should be reset!"}, .responseTime = "20000"},
     // Twenty seconds of marks keep the 15-s window open.
     FaultRow{"SlowFlashKeptAlive", Op::kMenu, {{FaultKind::SlowFlash, 20000}}, Cancel::kNone, "", true,
              {"Sending Go Command3!", "Sign should be reset!"}},

@@ -21,6 +21,8 @@ constexpr char CR = 13;
 constexpr char CAN = 24;
 constexpr auto kMenuWindow = std::chrono::seconds(10);
 constexpr auto kFlashWindow = std::chrono::seconds(15);
+// How long one ask of the XMODEM sender waits for the receiver's bytes.
+constexpr auto kXModemPoll = std::chrono::milliseconds(50);
 // The transfer call's mode: 1024-byte blocks where the receiver takes CRC.
 constexpr std::int32_t kTransferMode = XModemSender::kXModem1K;
 
@@ -223,11 +225,19 @@ bool classrFirmWareUL::ResetAndClearSign() {
 bool classrFirmWareUL::LoadFirmwareToDisplay(const std::string& sFileName) {
   XModemSender ctX;
   ctX.OnGetData = [this](std::int16_t count) {
-    // The sender asks again until its own deadline: every ask waits for news, also on a
-    // line that is gone.
-    if (count <= 0) link_.AwaitInput(1, std::chrono::milliseconds(100));
-    std::string got = ReadText(count);
-    if (got.empty() && !link_.Vars().Connected) link_.Sleep(100);
+    // The sender asks again and again until its own deadline, so each ask waits only
+    // briefly: a read that waited out the read time-out would stretch the sender's waits
+    // by as much. A line that is gone is waited on all the same.
+    const auto until = Clock::now() + kXModemPoll;
+    std::string got;
+    if (count <= 0) {
+      link_.AwaitInput(1, kXModemPoll);
+      got = ReadText(0);
+    } else {
+      got = link_.InputWithin(count, kXModemPoll);
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (got.empty() && left.count() > 0) link_.Sleep(static_cast<std::int32_t>(left.count()));
     return got;
   };
   ctX.OnSendData = [this](const std::string& data) { SendText(data); };
