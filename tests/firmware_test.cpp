@@ -460,7 +460,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, FirmwareFault, testing::Values(
              {"Prep for d/l", "Cancelling commands", kTransmitionError}, 200000},
     FaultRow{"CancelInFlashWait", Op::kMenu, {{FaultKind::FlashStall, 0}}, Cancel::kPump, "Waiting for flash write", false,
              {"Waiting for flash write", "Cancelling commands", "Sign Flashwrite not Confirmed!"}},
-    FaultRow{"ResetAndClear", Op::kReset, {}, Cancel::kNone, "", true,
+    // A board that boots for 5 s is found within the first 10-s window.
+    FaultRow{"ResetAndClearSlowBoot", Op::kReset, {{FaultKind::SlowBoot, 5000}}, Cancel::kNone, "", true,
              {"Sending reset command to sign!", "Waiting for menu! Try #1", "Menu Found!", "Sending Go Command1!",
               "Sending Go Command2!", "Sending Go Command3!", "Sign should be reset!"}},
     FaultRow{"ResetAndClearNoMenu", Op::kReset, {kAlwaysNoMenu}, Cancel::kNone, "", false,
