@@ -45,7 +45,8 @@ std::string Upper(std::string text) {
 }
 
 // A file the QX4 download may open: it exists under the name after the path's last
-// separator, compared in upper case.
+// separator, compared in upper case. Both "\" and "/" separate, so that a path written
+// the way this system writes paths is found too.
 bool FileFound(const std::string& path) {
   if (path.empty()) return false;
   std::error_code ec;
