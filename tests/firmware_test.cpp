@@ -5,6 +5,7 @@
 #include <qordtcon/qordtcon.hpp>
 
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <random>
 #include <stdexcept>
@@ -276,12 +277,15 @@ std::string Image(std::size_t n, unsigned seed) {
 }
 
 struct FirmwareRig : DisplayRig {
-  explicit FirmwareRig(signsim::Options options = {}) : DisplayRig(std::move(options)) {
+  explicit FirmwareRig(signsim::Options options = {}, const char* responseTime = "400")
+      : DisplayRig(std::move(options), {{"MessageResponseTime", responseTime}}) {
     // A cancel from another thread raises its status there.
     control->OnFirmwareStatus = [this](const std::string& s) {
       std::lock_guard lock(mutex);
       statuses.push_back(s);
       if (s == cancelAt) cancelSeen = true;
+      for (const char* name : {"fw.bin", "loader.bin"})  // the files change under the call
+        if (s == shrinkAt) std::filesystem::resize_file(dir.path() / name, 0);
     };
     // The pump cancels once the status it waits for was raised: a cancel from inside a wait.
     control->MessagePump = [this] {
@@ -299,7 +303,7 @@ struct FirmwareRig : DisplayRig {
 
   std::mutex mutex;
   std::vector<std::string> statuses;
-  std::string cancelAt;
+  std::string cancelAt, shrinkAt;
   std::atomic<bool> cancelSeen = false;
   bool pumpCancels = false;
 };
@@ -333,18 +337,22 @@ TEST_P(MenuUploadOn, ImageArrivesAndTheSignComesBack) {
 INSTANTIATE_TEST_SUITE_P(Channels, MenuUploadOn, testing::Values(Channel::kTcp, Channel::kPty),
                          [](const auto& info) { return std::string(Name(info.param)); });
 
-// Each firmware call against a misbehaving sign, or cancelled, with its exact outcome.
+// Each firmware call against a misbehaving sign, cancelled, or with its files shrinking,
+// with its exact outcome and what the board's flash holds then.
 enum class Op { kMenu, kQX4, kReset };
 enum class Cancel { kNone, kPump, kThread };
 struct FaultRow {
   const char* name;
   Op op;
-  std::vector<Fault> faults;
+  std::vector<Fault> faults = {};
   Cancel cancel = Cancel::kNone;
   const char* cancelAt = "";  // the status after which the cancel comes
   bool result = false;
   std::vector<std::string> lastStatuses = {};  // how the statuses end
   std::size_t imageSize = 3000;
+  const char* responseTime = "400";  // MessageResponseTime
+  const char* shrinkAt = "";         // the status after which both files are emptied
+  const char* thrown = "";           // how the std::overflow_error the call ends with begins
 };
 
 void PrintTo(const FaultRow& row, std::ostream* os) {
@@ -357,18 +365,31 @@ TEST_P(FirmwareFault, EndsAsTheStatusSays) {
   const FaultRow& row = GetParam();
   signsim::Options options;
   if (row.op == Op::kQX4) options.board = signsim::Board::Qx4;
-  FirmwareRig rig(options);
+  FirmwareRig rig(options, row.responseTime);
   ASSERT_TRUE(rig.Open());
   for (const Fault& f : row.faults)
     rig.sim->AddFault(f);
   rig.cancelAt = row.cancelAt;
+  rig.shrinkAt = row.shrinkAt;
   rig.pumpCancels = row.cancel == Cancel::kPump;
-  std::thread canceller;
+  std::thread watcher;
   if (row.cancel == Cancel::kThread) {
     // From another thread, while the XMODEM transfer runs.
-    canceller = std::thread([&rig] {
+    watcher = std::thread([&rig] {
       rig.sim->WaitFor([](const signsim::Counters& c) { return c.xmodemBlocks >= 3; }, 60s);
       rig.control->CancelFirmwareTransmit();
+    });
+  }
+  // A block lost on the line comes again once the sender's 10-s answer wait is over,
+  // however long a read may wait.
+  const bool drop = !row.faults.empty() && row.faults[0].kind == FaultKind::XmodemDrop;
+  std::chrono::steady_clock::duration lostFor{};
+  if (drop) {
+    watcher = std::thread([&rig, &lostFor, block = row.faults[0].value] {
+      rig.sim->WaitFor([](const auto& c) { return c.faults.count(FaultKind::XmodemDrop); }, 60s);
+      const auto at = std::chrono::steady_clock::now();
+      rig.sim->WaitFor([&](const auto& c) { return c.xmodemBlocks >= block; }, 60s);
+      lostFor = std::chrono::steady_clock::now() - at;
     });
   }
   const std::string image = Image(row.imageSize, 4);
@@ -379,30 +400,36 @@ TEST_P(FirmwareFault, EndsAsTheStatusSays) {
       result = rig.control->TransmitFirmware(file);
       break;
     case Op::kQX4:
-      result = rig.control->TransmitQX4Firmware(file, rig.File("loader.bin", RandomBytes(1500, 5)));
+      try {
+        result =
+            rig.control->TransmitQX4Firmware(file, rig.File("loader.bin", RandomBytes(1500, 5)));
+      } catch (const std::overflow_error& e) {
+        EXPECT_TRUE(*row.thrown && std::string(e.what()).rfind(row.thrown, 0) == 0) << e.what();
+        rig.control->GetDisplayTime();  // the link is left fit for the sign's own protocol
+        EXPECT_TRUE(rig.control->WasLastTransmitionGood()) << rig.control->LastErrorMessage();
+      }
       break;
     case Op::kReset:
       result = rig.control->ResetAndClearSign();
       break;
   }
-  if (canceller.joinable()) canceller.join();
+  if (watcher.joinable()) watcher.join();
+  if (drop) {
+    EXPECT_GT(lostFor, 9s);
+    EXPECT_LT(lostFor, 15s);
+  }
   EXPECT_EQ(result, row.result);
   ASSERT_GE(rig.statuses.size(), row.lastStatuses.size());
   EXPECT_EQ(
       std::vector<std::string>(rig.statuses.end() - static_cast<long>(row.lastStatuses.size()),
                                rig.statuses.end()),
       row.lastStatuses);
-  // An image on the sign is exactly the one sent; a menu upload that failed left none.
+  // An upload that succeeded left exactly the image sent in flash; one that failed, none.
   const auto fw = rig.Firmware();
-  if (fw["flashWrites"] > 0) {
-    EXPECT_EQ(fw["sha256"], signsim::Sha256Hex(image));
-  }
-  if (row.op == Op::kMenu) {
-    EXPECT_EQ(fw["flashWrites"], row.result ? 1 : 0);
-  }
-  if (row.lastStatuses.back() == "Display Reboot 1") {
-    EXPECT_EQ(fw["flashWrites"], 1);
-  }
+  const bool written = row.op != Op::kReset && row.result;
+  EXPECT_EQ(fw["flashWrites"], written ? 1 : 0);
+  EXPECT_EQ(fw["size"], written ? row.imageSize : 0);
+  EXPECT_EQ(fw["sha256"], signsim::Sha256Hex(written ? image : ""));
 }
 
 const Fault kAlwaysNoMenu{FaultKind::NoMenu, 0, signsim::kAlways};
@@ -420,6 +447,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, FirmwareFault, testing::Values(
     // Marks for a second, then silence: fails after the 15-s window.
     FaultRow{"FlashStalls", Op::kMenu, {{FaultKind::FlashStall, 1000}}, Cancel::kNone, "", false,
              {"Waiting for flash write", "Sign Flashwrite not Confirmed!"}},
+    // A read time-out longer than the sender's answer wait (the watch above times the resend).
+    FaultRow{.name = "XmodemBlockLost", .op = Op::kMenu, .faults = {{FaultKind::XmodemDrop, 2}}, .result = true,
+             .lastStatuses = {"Sign should be reset!"}, .responseTime = "20000"},
     // Twenty seconds of marks keep the 15-s window open.
     FaultRow{"SlowFlashKeptAlive", Op::kMenu, {{FaultKind::SlowFlash, 20000}}, Cancel::kNone, "", true,
              {"Sending Go Command3!", "Sign should be reset!"}},
@@ -430,7 +460,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, FirmwareFault, testing::Values(
              {"Prep for d/l", "Cancelling commands", kTransmitionError}, 200000},
     FaultRow{"CancelInFlashWait", Op::kMenu, {{FaultKind::FlashStall, 0}}, Cancel::kPump, "Waiting for flash write", false,
              {"Waiting for flash write", "Cancelling commands", "Sign Flashwrite not Confirmed!"}},
-    FaultRow{"ResetAndClear", Op::kReset, {}, Cancel::kNone, "", true,
+    // A board that boots for 5 s is found within the first 10-s window.
+    FaultRow{"ResetAndClearSlowBoot", Op::kReset, {{FaultKind::SlowBoot, 5000}}, Cancel::kNone, "", true,
              {"Sending reset command to sign!", "Waiting for menu! Try #1", "Menu Found!", "Sending Go Command1!",
               "Sending Go Command2!", "Sending Go Command3!", "Sign should be reset!"}},
     FaultRow{"ResetAndClearNoMenu", Op::kReset, {kAlwaysNoMenu}, Cancel::kNone, "", false,
@@ -438,13 +469,20 @@ INSTANTIATE_TEST_SUITE_P(Rows, FirmwareFault, testing::Values(
     FaultRow{"QX4", Op::kQX4, {}, Cancel::kNone, "", true, {"Sending Flash: Sent 3000 out of 3000", "Display Reboot 1"}},
     FaultRow{"QX4SilentQuery", Op::kQX4, {{FaultKind::LoaderSilent, 0, 1, FDL_QUERY}}, Cancel::kNone, "", false,
              {"Query Display", "No Answer from Display"}},
+    FaultRow{.name = "QX4AnswerUnreadable", .op = Op::kQX4, .faults = {{FaultKind::LoaderBadLength, 0, 1, FDL_QUERY}},
+             .lastStatuses = {"Sending reset", "Query Display"},
+             .thrown = "QX4 download stopped: the board's answer header (7E 01 01 08 80 00 00 00 00) cannot be read"},
+    FaultRow{.name = "QX4LoaderShrinks", .op = Op::kQX4, .lastStatuses = {"Sending Loader: Sent 1024 out of 1500",
+             "Error Reading File "}, .shrinkAt = "Sending Loader: Sent 1024 out of 1500"},
+    FaultRow{.name = "QX4ImageShrinks", .op = Op::kQX4, .lastStatuses = {"Sending Flash: Sent 1024 out of 3000",
+             "Error Reading File "}, .shrinkAt = "Sending Flash: Sent 1024 out of 3000"},
     FaultRow{"QX4SilentLoaderBlock", Op::kQX4, {{FaultKind::LoaderSilent, 0, 1, FDL_RAM_LOADER}}, Cancel::kNone, "", false,
              {"Sending Loader: Sent 1024 out of 1500", "No Answer"}},
     FaultRow{"QX4SilentFlashBlock", Op::kQX4, {{FaultKind::LoaderSilent, 0, 1, FDL_FLASH_CODE}}, Cancel::kNone, "", false,
              {"Sending Flash: Sent 1024 out of 3000", "No Answer"}},
-    // The image is written even when the board never confirms the reboot.
+    // The image is in flash although the board never confirms the reboot.
     FaultRow{"QX4SilentReboot", Op::kQX4, {{FaultKind::LoaderSilent, 0, signsim::kAlways, FDL_REBOOT}}, Cancel::kNone, "",
-             true, {"Display Reboot 3", "Display did not answer Reboot CMD"}}),
+             true, {"Display Reboot 1", "Display Reboot 2", "Display Reboot 3", "Display did not answer Reboot CMD"}}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

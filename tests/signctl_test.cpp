@@ -359,10 +359,24 @@ TEST(Signctl, ResultsPrintAsTablesTextAndJson) {
 
 // A firmware upload to a sign whose menu never shows, ended by Ctrl-C: the cancel raises
 // its status, the connection closes, and signctl exits 130. A missing image is a usage
-// error before any sign is called.
+// error before any sign is called; a QX4 answer that cannot be read, the sign's failure.
 TEST(Signctl, FirmwareStatusesAndCtrlC) {
   TempDir dir;
   EXPECT_EQ(Signctl(dir, "firmware " + (dir.path() / "none.bin").string()).status, 2);
+  signsim::Options qx4;
+  qx4.tcp = "127.0.0.1:0";
+  qx4.board = signsim::Board::Qx4;
+  qx4.faults = {signsim::ParseFault("loader-bad-length@1")};
+  signsim::Simulator board(qx4);
+  board.Start();
+  const std::string fw = (dir.path() / "fw.bin").string();
+  dir.Write("fw.bin", "F");
+  const SignctlRun bad =
+      Signctl(dir, "--connect tcp://127.0.0.1:" + std::to_string(board.TcpPort()) +
+                       " qx4-firmware " + fw + " --loader " + fw);
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("\nsignctl: QX4 download stopped: the board's"), std::string::npos)
+      << bad.err;
 
   signsim::Options options;
   options.tcp = "127.0.0.1:0";

@@ -107,8 +107,9 @@ TEST(SignsimProgram, ServesUntilSigtermThenReportsItsCounters) {
             "filesDeleted=0 fileRequests=0 boots=0 xmodemBlocks=0 xmodemNaks=0 flashWrites=0 "
             "loaderFrames=0\n"
             "signsim: faults applied drop-ack=0 nak=1 bad-bcc=0 silent=0 error=0 echo=0 delay=0 "
-            "foreign=0 drop-after=0 reorder=0 no-menu=0 no-xmodem=0 xmodem-nak=0 "
-            "xmodem-cancel=0 flash-stall=0 slow-flash=0 loader-silent=0\n");
+            "foreign=0 drop-after=0 reorder=0 no-menu=0 slow-boot=0 no-xmodem=0 xmodem-nak=0 "
+            "xmodem-drop=0 xmodem-cancel=0 flash-stall=0 slow-flash=0 loader-silent=0 "
+            "loader-bad-length=0\n");
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(serial)));
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(modem)));
 }

@@ -86,10 +86,11 @@ TEST(SignsimFaults, SpecsParseOrSayWhatIsAccepted) {
   EXPECT_EQ(std::tuple(only.value, only.cmd, only.fnc, only.count), std::tuple(5, 11, 2, 3));
   const std::string accepted =
       "drop-ack, nak, bad-bcc, silent, error=CODE, echo, delay=MS, foreign[=NODE], "
-      "drop-after=N, reorder, no-menu, no-xmodem, xmodem-nak[=BLOCK], xmodem-cancel[=BLOCK], "
-      "flash-stall[=MS], slow-flash=MS, loader-silent, each optionally followed by @CMD/FNC "
-      "(only that command's frames; @CMD, a loader command, for loader-silent) and :COUNT or "
-      ":always";
+      "drop-after=N, reorder, no-menu, slow-boot=MS, no-xmodem, xmodem-nak[=BLOCK], "
+      "xmodem-drop[=BLOCK], xmodem-cancel[=BLOCK], flash-stall[=MS], slow-flash=MS, "
+      "loader-silent, loader-bad-length, each optionally followed by @CMD/FNC (only that "
+      "command's frames; @CMD, a loader command, for loader-silent and loader-bad-length) and "
+      ":COUNT or :always";
   // clang-format off
   const std::pair<const char*, std::string> bad[] = {
       {"", "bad fault '': unknown kind ''; accepted: " + accepted},

@@ -4,8 +4,9 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <limits>
 #include <stdexcept>
+#include <string_view>
 
 #include "qordtcon/firmware/qx4.hpp"
 #include "qordtcon/firmware/xmodem.hpp"
@@ -20,6 +21,8 @@ constexpr char CR = 13;
 constexpr char CAN = 24;
 constexpr auto kMenuWindow = std::chrono::seconds(10);
 constexpr auto kFlashWindow = std::chrono::seconds(15);
+// How long one ask of the XMODEM sender waits for the receiver's bytes.
+constexpr auto kXModemPoll = std::chrono::milliseconds(50);
 // The transfer call's mode: 1024-byte blocks where the receiver takes CRC.
 constexpr std::int32_t kTransferMode = XModemSender::kXModem1K;
 
@@ -42,7 +45,8 @@ std::string Upper(std::string text) {
 }
 
 // A file the QX4 download may open: it exists under the name after the path's last
-// separator, compared in upper case.
+// separator, compared in upper case. Both "\" and "/" separate, so that a path written
+// the way this system writes paths is found too.
 bool FileFound(const std::string& path) {
   if (path.empty()) return false;
   std::error_code ec;
@@ -52,9 +56,16 @@ bool FileFound(const std::string& path) {
   return Upper(std::filesystem::path(path).filename().string()) == Upper(name);
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (!text.empty()) text += ' ';
+    text += kDigits[b >> 4];
+    text += kDigits[b & 15];
+  }
+  return text;
 }
 
 }  // namespace
@@ -215,11 +226,19 @@ bool classrFirmWareUL::ResetAndClearSign() {
 bool classrFirmWareUL::LoadFirmwareToDisplay(const std::string& sFileName) {
   XModemSender ctX;
   ctX.OnGetData = [this](std::int16_t count) {
-    // The sender asks again until its own deadline: every ask waits for news, also on a
-    // line that is gone.
-    if (count <= 0) link_.AwaitInput(1, std::chrono::milliseconds(100));
-    std::string got = ReadText(count);
-    if (got.empty() && !link_.Vars().Connected) link_.Sleep(100);
+    // The sender asks again and again until its own deadline, so each ask waits only
+    // briefly: a read that waited out the read time-out would stretch the sender's waits
+    // by as much. A line that is gone is waited on all the same.
+    const auto until = Clock::now() + kXModemPoll;
+    std::string got;
+    if (count <= 0) {
+      link_.AwaitInput(1, kXModemPoll);
+      got = ReadText(0);
+    } else {
+      got = link_.InputWithin(count, kXModemPoll);
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (got.empty() && left.count() > 0) link_.Sleep(static_cast<std::int32_t>(left.count()));
     return got;
   };
   ctX.OnSendData = [this](const std::string& data) { SendText(data); };
@@ -318,11 +337,19 @@ bool classrFirmWareUL::ReadFrame(FirmwareDLQX4& answer) {
   } while (!c.empty() && c[0] != static_cast<char>(kQX4Flag));
   if (c.empty()) return false;
   answer.ClearCMD();
+  const std::string header = c + ReadText(kQX4HeaderSize - 1);
   try {
-    answer.SetStreamData(c + ReadText(kQX4HeaderSize - 1));
+    answer.SetStreamData(header);
   } catch (const std::overflow_error& e) {
-    link_.Log(std::string("QX4 answer unreadable: ") + e.what(), 2);
-    return false;
+    // No answer can be judged from a header like this one: going on would take noise for
+    // the board's word, so the download ends here, with a reason a person can act on.
+    const std::string text = "QX4 download stopped: the board's answer header (" + Hex(header) +
+                             ") cannot be read: " + e.what() +
+                             ". The line garbles the board's answers, or no QX4 board is "
+                             "answering: check the line settings (speed, parity) and that a "
+                             "QX4 board is on the line, then start the download again";
+    link_.Log(text, 2);
+    throw std::overflow_error(text);
   }
   if (answer.Command == FDL_QUERY) {
     until = Clock::now() + kMenuWindow;
@@ -334,9 +361,21 @@ bool classrFirmWareUL::ReadFrame(FirmwareDLQX4& answer) {
 }
 
 bool classrFirmWareUL::SendQX4Blocks(std::uint8_t command, const std::string& path,
-                                     const std::string& what, bool checkLength) {
-  const std::string file = ReadWholeFile(path);
-  const auto length = static_cast<std::int32_t>(file.size());
+                                     const std::string& what) {
+  // The length is the file system's: a file that gives fewer bytes than that is caught at
+  // its first short block, before that block goes out.
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) {
+    Status("Error Reading File ");
+    return false;
+  }
+  if (size > static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max())) {
+    throw std::overflow_error("QX4 download: " + path + " has " + std::to_string(size) +
+                              " bytes; a file sent to a QX4 board must be smaller than 2 GiB");
+  }
+  const auto length = static_cast<std::int32_t>(size);
+  std::ifstream file(path, std::ios::binary);
   std::int32_t sent = 0;
   FirmwareDLQX4 request;
   FirmwareDLQX4 answer;
@@ -348,9 +387,11 @@ bool classrFirmWareUL::SendQX4Blocks(std::uint8_t command, const std::string& pa
     Status("Sending " + what + ": Sent " + std::to_string(sent + n) + " out of " +
            std::to_string(length));
     request.Length = n;
-    request.Data = file.substr(static_cast<std::size_t>(sent), static_cast<std::size_t>(n));
+    request.Data.assign(static_cast<std::size_t>(n), '\0');
+    file.read(request.Data.data(), n);
+    request.Data.resize(static_cast<std::size_t>(file.gcount()));
     request.Address = sent;
-    if (checkLength && static_cast<std::int32_t>(request.Data.size()) != request.Length) {
+    if (static_cast<std::int32_t>(request.Data.size()) != request.Length) {
       Status("Error Reading File ");
       return false;
     }
@@ -407,7 +448,7 @@ bool classrFirmWareUL::LoadQX4FirmwareToDisplay(const std::string& sFileName,
   ReadFrame(answer);
 
   Status("Downloading Loader to :" + board);
-  if (!SendQX4Blocks(FDL_RAM_LOADER, sLoaderFile, "Loader", true)) return false;
+  if (!SendQX4Blocks(FDL_RAM_LOADER, sLoaderFile, "Loader")) return false;
   Delay(3);
   if (Cancelled()) return false;
   Status("Starting Loader (1)");
@@ -425,18 +466,19 @@ bool classrFirmWareUL::LoadQX4FirmwareToDisplay(const std::string& sFileName,
   }
 
   Status("Downloading Firmware Flash Code");
-  if (!SendQX4Blocks(FDL_FLASH_CODE, sFileName, "Flash", false)) return false;
+  if (!SendQX4Blocks(FDL_FLASH_CODE, sFileName, "Flash")) return false;
   // At least one reboot request goes out: the last block's answer says nothing about it.
   answer.ClearCMD();
   for (int k = 1; k <= 3 && answer.Flag != kQX4Flag && !Cancelled(); ++k) {
     Status("Display Reboot " + std::to_string(k));
     send(FDL_REBOOT);
     ReadFrame(answer);
-    if (answer.Flag != kQX4Flag) {
-      Status("Display did not answer Reboot CMD");
-      Delay(1);
-    }
   }
+  if (answer.Flag != kQX4Flag && !Cancelled()) {
+    Status("Display did not answer Reboot CMD");
+    Delay(1);
+  }
+  // The image is in the board's flash by now, answered or not.
   return true;
 }
 

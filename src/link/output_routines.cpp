@@ -239,6 +239,10 @@ std::string classrOutPutRoutines::InputStr(std::int16_t Count) {
   return Input(Count, TraceReads());
 }
 
+std::string classrOutPutRoutines::InputWithin(std::int16_t Count, std::chrono::milliseconds most) {
+  return Input(Count, TraceReads(), Clock::now() + most);
+}
+
 std::string classrOutPutRoutines::Input(std::int16_t Count, bool trace, Clock::time_point limit) {
   if (!vars_.Connected) return {};
   std::string result;

@@ -3,6 +3,7 @@
 // line each on stderr; Ctrl-C cancels the upload at its next step.
 #include <filesystem>
 #include <iostream>
+#include <stdexcept>
 
 #include "commands.hpp"
 
@@ -48,6 +49,13 @@ struct StatusTrail {
     const std::string why = c.LastErrorMessage();
     return {false, why.empty() || why == last ? last : last + " (" + why + ")", Json::object()};
   }
+  // A board whose answer the control could not read: the sign's failure, not a value of
+  // the command line, so the control's reason is the outcome.
+  Outcome Unreadable(const std::exception& e) {
+    if (drawn) std::cerr << '\n';
+    drawn = false;
+    return {false, e.what(), Json::object()};
+  }
 
  private:
   bool drawn = false;
@@ -87,7 +95,11 @@ void AddFirmwareCommands(Registry& r) {
              },
              [qx4](Control& c) {
                qx4->trail.Attach(c);
-               return qx4->trail.Judge(c, c.TransmitQX4Firmware(qx4->file, qx4->loader));
+               try {
+                 return qx4->trail.Judge(c, c.TransmitQX4Firmware(qx4->file, qx4->loader));
+               } catch (const std::overflow_error& e) {
+                 return qx4->trail.Unreadable(e);
+               }
              },
              cancel});
   s->alias("transmit-qx4-firmware");

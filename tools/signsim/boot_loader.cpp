@@ -43,11 +43,12 @@ BootLoader::~BootLoader() {
 void BootLoader::Start() {
   sign_.Count(&Counters::boots);
   mute_ = sign_.TakeFault(FaultKind::NoMenu).has_value();
+  const auto slow = sign_.TakeFault(FaultKind::SlowBoot);
   state_ = State::Booting;
   dle_ = false;
   command_.clear();
   image_.clear();
-  After(kBootTime);
+  After(slow ? milliseconds(slow->value) : kBootTime);
 }
 
 void BootLoader::Say(std::string text) {
@@ -118,9 +119,13 @@ void BootLoader::Timer() {
       Poke();
       return;
     case State::Xmodem:
-      block_.clear();
       if (++quietNaks_ > kMaxQuietNaks) return Abort("\r\nTIMED OUT\r\n", true);
-      Nak();
+      // On a line that lost the block the NAK would be lost too, and a block on its way is
+      // left to arrive.
+      if (!lost_) {
+        block_.clear();
+        Nak();
+      }
       After(kBlockWait);
       return;
     case State::Draining:
@@ -166,6 +171,7 @@ void BootLoader::StartXmodem() {
   state_ = State::XmodemWait;
   crc_ = true;
   pokes_ = quietNaks_ = cans_ = taken_ = 0;
+  lost_ = false;
   expected_ = 1;
   lastBlock_ = 0;
   block_.clear();
@@ -227,6 +233,13 @@ void BootLoader::HandleBlock() {
       (crc_ ? qordtcon::XModemCrc16(data) ==
                   (static_cast<std::uint8_t>(check[0]) << 8 | static_cast<std::uint8_t>(check[1]))
             : Checksum(data) == static_cast<std::uint8_t>(check[0]));
+  const int sequence = taken_ + 1;
+  // A block lost on the line is never heard: the wait for it goes on as before.
+  if (good && number == expected_ && sign_.TakeFault(FaultKind::XmodemDrop, -1, -1, sequence)) {
+    lost_ = true;
+    return;
+  }
+  lost_ = false;
   After(kBlockWait);
   if (!good) return Nak();
   quietNaks_ = 0;
@@ -234,7 +247,6 @@ void BootLoader::HandleBlock() {
     return Say(std::string(1, kAck));  // the sender missed our ACK
   }
   if (number != expected_) return Abort("\r\nIMAGE OUT OF ORDER\r\n", true);
-  const int sequence = taken_ + 1;
   if (sign_.TakeFault(FaultKind::XmodemCancel, -1, -1, sequence)) {
     return Abort("\r\nTRANSFER ABORTED\r\n", true);
   }

@@ -68,6 +68,7 @@ class BootLoader {
   int pokes_ = 0;              // "C"s and NAKs sent before the first block
   int quietNaks_ = 0;          // NAKs for a sender gone quiet within the transfer
   int cans_ = 0;               // CAN in a row between blocks
+  bool lost_ = false;          // the line loses what we send until the sender's next block
   std::uint8_t expected_ = 1;  // the next block's number
   int taken_ = 0;              // blocks taken in this transfer
   std::size_t lastBlock_ = 0;  // where the last block taken begins in image_

@@ -40,9 +40,13 @@ constexpr KindInfo kKinds[] = {
      "drop-after=N, N bytes 0 or more", Scope::None},
     {FaultKind::Reorder, "reorder", ValueRule::None, 0, 0, 0, ""},
     {FaultKind::NoMenu, "no-menu", ValueRule::None, 0, 0, 0, "", Scope::None},
+    {FaultKind::SlowBoot, "slow-boot", ValueRule::Required, 0, 600000, 0,
+     "slow-boot=MS, MS 0..600000 milliseconds", Scope::None},
     {FaultKind::NoXmodem, "no-xmodem", ValueRule::None, 0, 0, 0, "", Scope::None},
     {FaultKind::XmodemNak, "xmodem-nak", ValueRule::Optional, 1, 1 << 30, 1,
      "xmodem-nak[=BLOCK], BLOCK 1 or more, the first block being 1 (default 1)", Scope::None},
+    {FaultKind::XmodemDrop, "xmodem-drop", ValueRule::Optional, 1, 1 << 30, 1,
+     "xmodem-drop[=BLOCK], BLOCK 1 or more, the first block being 1 (default 1)", Scope::None},
     {FaultKind::XmodemCancel, "xmodem-cancel", ValueRule::Optional, 1, 1 << 30, 1,
      "xmodem-cancel[=BLOCK], BLOCK 1 or more, the first block being 1 (default 1)", Scope::None},
     {FaultKind::FlashStall, "flash-stall", ValueRule::Optional, 0, 600000, 1000,
@@ -50,14 +54,15 @@ constexpr KindInfo kKinds[] = {
     {FaultKind::SlowFlash, "slow-flash", ValueRule::Required, 0, 600000, 0,
      "slow-flash=MS, MS 0..600000 milliseconds", Scope::None},
     {FaultKind::LoaderSilent, "loader-silent", ValueRule::None, 0, 0, 0, "", Scope::Loader},
+    {FaultKind::LoaderBadLength, "loader-bad-length", ValueRule::None, 0, 0, 0, "", Scope::Loader},
 };
 
 constexpr std::string_view kAccepted =
     "drop-ack, nak, bad-bcc, silent, error=CODE, echo, delay=MS, foreign[=NODE], drop-after=N, "
-    "reorder, no-menu, no-xmodem, xmodem-nak[=BLOCK], xmodem-cancel[=BLOCK], flash-stall[=MS], "
-    "slow-flash=MS, loader-silent, "
+    "reorder, no-menu, slow-boot=MS, no-xmodem, xmodem-nak[=BLOCK], xmodem-drop[=BLOCK], "
+    "xmodem-cancel[=BLOCK], flash-stall[=MS], slow-flash=MS, loader-silent, loader-bad-length, "
     "each optionally followed by @CMD/FNC (only that command's frames; @CMD, a loader command, "
-    "for loader-silent) and :COUNT or :always";
+    "for loader-silent and loader-bad-length) and :COUNT or :always";
 
 // A whole decimal number, or 0x-hex; nothing else.
 std::optional<long long> ParseNumber(std::string_view text) {

@@ -24,7 +24,13 @@ Firmware::Firmware(const Options& options)
 
 void Firmware::Write(std::string image, Counters& counters) {
   image_ = std::move(image);
+  flashing_ = false;
+  Written(counters);
+}
+
+void Firmware::Written(Counters& counters) {
   sha256_.clear();
+  ++changes_;
   ++writes_;
   ++counters.flashWrites;
   if (outPath_.empty()) return;
@@ -65,17 +71,17 @@ std::optional<std::string> Firmware::LoaderFrame(std::string_view frame, Clock::
   const auto address = static_cast<std::size_t>(request.Address);
   const bool running = LoaderRunning(now);
   // A block goes on at the end of what came before; one at 0 starts over; a short one is
-  // the last.
-  const auto block = [&](std::string& into, bool& complete, std::size_t room) {
+  // the last. The refusal, if any.
+  const auto block = [&](std::string& into, bool& open, std::size_t room) {
     if (address == 0) {
       into.clear();
-      complete = false;
+      open = true;
     }
-    if (complete || address != into.size()) return answer(FST_SEQ_ERROR, request.Address);
-    if (into.size() + data.size() > room) return answer(FST_NO_MEMORY, request.Address);
+    if (!open || address != into.size()) return std::optional<std::uint8_t>(FST_SEQ_ERROR);
+    if (into.size() + data.size() > room) return std::optional<std::uint8_t>(FST_NO_MEMORY);
     into += data;
-    complete = data.size() < kQx4BlockSize;
-    return answer(FST_ACK, request.Address);
+    open = data.size() == kQx4BlockSize;
+    return std::optional<std::uint8_t>();
   };
   switch (request.Command) {
     case FDL_QUERY:
@@ -83,25 +89,35 @@ std::optional<std::string> Firmware::LoaderFrame(std::string_view frame, Clock::
                     std::string(kQx4BoardName) + '\0');
     case FDL_RAM_SIZE:
       return answer(FST_ACK, kQx4RamSize);
-    case FDL_RAM_LOADER:
+    case FDL_RAM_LOADER: {
       if (running) return answer(FST_LOADER_RUNNING, request.Address);
-      return block(loader_, loaderComplete_, kQx4RamSize);
+      bool open = !loaderComplete_;
+      const auto refused = block(loader_, open, kQx4RamSize);
+      loaderComplete_ = !open;
+      return answer(refused.value_or(FST_ACK), request.Address);
+    }
     case FDL_RUN_RAM:
       if (loaderComplete_ && !loaderStartsAt_) loaderStartsAt_ = now + loaderStartTime_;
       return std::nullopt;
-    case FDL_FLASH_CODE:
+    case FDL_FLASH_CODE: {
       if (!running) return answer(FST_NEED_LOADER, request.Address);
-      return block(flashing_, flashingComplete_, kMaxImage);
-    case FDL_REBOOT: {
-      std::string reply = answer(FST_REBOOTING);
-      if (running && flashingComplete_) Write(std::move(flashing_), counters);
-      // The loader lived in RAM: the board comes back with its (new) firmware only.
-      loader_.clear();
-      flashing_.clear();
-      loaderComplete_ = flashingComplete_ = false;
-      loaderStartsAt_.reset();
-      return reply;
+      // Flash is written block by block as the blocks come: the first erases the old
+      // image, and the last leaves the new one whole, whatever follows.
+      const auto refused = block(image_, flashing_, kMaxImage);
+      if (!refused || address == 0) {
+        sha256_.clear();
+        ++changes_;
+      }
+      if (refused) return answer(*refused, request.Address);
+      if (!flashing_) Written(counters);
+      return answer(FST_ACK, request.Address);
     }
+    case FDL_REBOOT:
+      // The loader lived in RAM: the board comes back with what its flash holds.
+      loader_.clear();
+      loaderComplete_ = flashing_ = false;
+      loaderStartsAt_.reset();
+      return answer(FST_REBOOTING);
     default:
       return answer(FST_NACK);
   }

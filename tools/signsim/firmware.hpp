@@ -1,6 +1,6 @@
-// The board's firmware: the image last written to flash, and the memory of a QX4 board's
-// loader protocol (the RAM loader it was given, whether that runs, the image it is
-// flashing). Not thread-safe on its own; SharedSign guards it.
+// The board's firmware: the image in its flash, and the memory of a QX4 board's loader
+// protocol (the RAM loader it was given, whether that runs, where the image being
+// flashed has got to). Not thread-safe on its own; SharedSign guards it.
 #pragma once
 
 #include <chrono>
@@ -32,6 +32,8 @@ class Firmware {
 
   // The image becomes the firmware; it also replaces the --firmware-out file, whole.
   void Write(std::string image, Counters& counters);
+  // Counts every change to the flash, a QX4 block written included.
+  std::uint64_t Changes() const { return changes_; }
 
   // A whole QX4 loader frame, check value included, received at `now`: the answer frame,
   // or nothing (RUN_RAM is never answered; a board starting its loader says nothing).
@@ -44,19 +46,22 @@ class Firmware {
   bool LoaderRunning(Clock::time_point now) const {
     return loaderStartsAt_ && now >= *loaderStartsAt_;
   }
+  // The image in flash is whole: one flash write.
+  void Written(Counters& counters);
 
   const Board board_;
   const std::string outPath_;
   const std::chrono::milliseconds loaderStartTime_;
-  std::string image_;
+  std::string image_;           // the flash's content
   mutable std::string sha256_;  // of image_, worked out when the state is dumped
   int writes_ = 0;
-  // The QX4 loader protocol: the RAM loader as received, and the image being flashed.
+  std::uint64_t changes_ = 0;
+  // The QX4 loader protocol: the RAM loader as received, and whether an image is being
+  // flashed (its next block goes on at the end of image_).
   std::string loader_;
   bool loaderComplete_ = false;
   std::optional<Clock::time_point> loaderStartsAt_;
-  std::string flashing_;
-  bool flashingComplete_ = false;
+  bool flashing_ = false;
 };
 
 }  // namespace signsim

@@ -76,18 +76,22 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"menu", "qx4"}))
       ->capture_default_str();
   app.add_option("--firmware-out", options.firmwareOut,
-                 "Write every image written to flash to this file (replaced whole)");
+                 "Write every image written to flash to this file once it is whole (replaced "
+                 "whole)");
   app.add_option("--fault", faultSpecs,
                  "KIND[=VALUE][@CMD/FNC][:COUNT|:always], repeatable. Frame faults: drop-ack, "
                  "nak, bad-bcc, silent, error=CODE, delay=MS, foreign[=NODE] (@CMD/FNC: only "
                  "that command's frames); line faults: echo, drop-after=N (bytes), reorder; boot "
-                 "loader faults: no-menu (a reset's visit prints nothing), no-xmodem (an L is "
-                 "ignored; :3 = the receiver starts on the 4th L), xmodem-nak[=BLOCK] (NAK that "
-                 "block, COUNT times), xmodem-cancel[=BLOCK] (CAN CAN at that block), "
-                 "flash-stall[=MS] (marks for MS, then silence, nothing written), slow-flash=MS "
-                 "(a '.' every second for MS), loader-silent[@CMD] (a QX4 loader frame is "
-                 "neither heard nor answered). COUNT: applications (frames, resets, L commands, "
-                 "blocks, writes); always: every one");
+                 "loader faults: no-menu (a reset's visit prints nothing), slow-boot=MS (a "
+                 "reset's banner comes after MS), no-xmodem (an L is ignored; :3 = the receiver "
+                 "starts on the 4th L), xmodem-nak[=BLOCK] (NAK that block, COUNT times), "
+                 "xmodem-drop[=BLOCK] (that block and the NAKs for it lost on the line), "
+                 "xmodem-cancel[=BLOCK] (CAN CAN at that block), flash-stall[=MS] (marks for "
+                 "MS, then silence, nothing written), slow-flash=MS (a '.' every second for "
+                 "MS), loader-silent[@CMD] (a QX4 loader frame is neither heard nor answered), "
+                 "loader-bad-length[@CMD] (the answer's header says a length of 32768 or "
+                 "more). COUNT: applications (frames, resets, L commands, blocks, writes); "
+                 "always: every one");
   app.add_option("--dial-result", dialResult,
                  "Modem answer to a dial: CONNECT, BUSY, NO CARRIER, NO DIALTONE, NO ANSWER")
       ->capture_default_str();

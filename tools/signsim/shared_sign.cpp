@@ -9,6 +9,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include <qordtcon/firmware/qx4.hpp>
+
 namespace signsim {
 
 namespace {
@@ -192,9 +194,18 @@ std::optional<std::string> SharedSign::LoaderFrame(std::string_view frame) {
     Changed();
     return std::nullopt;
   }
-  const int writes = counters_.flashWrites;
+  const std::uint64_t flash = firmware_.Changes();
   auto answer = firmware_.LoaderFrame(frame, Firmware::Clock::now(), counters_);
-  if (counters_.flashWrites != writes) DumpLocked();
+  if (answer && faults_.Take(FaultKind::LoaderBadLength, static_cast<std::uint8_t>(frame[1]))) {
+    ++counters_.faults[FaultKind::LoaderBadLength];
+    // The length's high byte gets its top bit; the check value still fits what is sent.
+    (*answer)[4] = static_cast<char>((*answer)[4] | 0x80);
+    const std::uint16_t check =
+        qordtcon::QX4FrameCheck(std::string_view(*answer).substr(0, answer->size() - 2));
+    (*answer)[answer->size() - 2] = static_cast<char>(check & 0xFF);
+    (*answer)[answer->size() - 1] = static_cast<char>(check >> 8);
+  }
+  if (firmware_.Changes() != flash) DumpLocked();
   Changed();
   return answer;
 }

@@ -33,20 +33,25 @@ enum class FaultKind {
   Foreign,
   DropAfter,
   Reorder,
-  NoMenu,        // a boot loader visit (one reset) prints nothing at all
-  NoXmodem,      // an "L" is ignored: the receiver does not start
-  XmodemNak,     // block number `value` arrives whole and is refused (NAK)
-  XmodemCancel,  // block number `value` arrives and the receiver cancels (CAN CAN)
-  FlashStall,    // a flash write prints its marks for `value` ms, then nothing: not written
-  SlowFlash,     // a flash write prints "." every second for `value` ms, then completes
-  LoaderSilent   // a QX4 loader frame (of command `cmd`) goes unanswered and unheard
+  NoMenu,          // a boot loader visit (one reset) prints nothing at all
+  SlowBoot,        // a boot loader visit (one reset) boots for `value` ms before its banner
+  NoXmodem,        // an "L" is ignored: the receiver does not start
+  XmodemNak,       // block number `value` arrives whole and is refused (NAK)
+  XmodemDrop,      // block number `value` is lost on the line, and the receiver's NAKs for it
+                   // until the sender sends it again
+  XmodemCancel,    // block number `value` arrives and the receiver cancels (CAN CAN)
+  FlashStall,      // a flash write prints its marks for `value` ms, then nothing: not written
+  SlowFlash,       // a flash write prints "." every second for `value` ms, then completes
+  LoaderSilent,    // a QX4 loader frame (of command `cmd`) goes unanswered and unheard
+  LoaderBadLength  // the answer to a QX4 loader frame (of command `cmd`) says a length of
+                   // 32768 or more in its header
 };
 inline constexpr int kAlways = -1;
 struct Fault {
   FaultKind kind;
   int value = 0;  // error code, delay in ms, foreign node, byte budget, block number
   int count = 1;  // frames (or resets, commands, blocks, writes) it applies to, or kAlways
-  int cmd = -1;   // only frames of this command (-1: any); a loader command for LoaderSilent
+  int cmd = -1;   // only frames of this command (-1: any); a loader command for the Loader kinds
   int fnc = -1;   // only frames of this function (-1: any)
 };
 
@@ -120,7 +125,7 @@ struct Counters {
   int boots = 0;          // boot loader visits (resets addressed to this sign or to all)
   int xmodemBlocks = 0;   // XMODEM blocks taken (duplicates not counted)
   int xmodemNaks = 0;     // XMODEM NAKs sent for a bad or refused block, or a silent sender
-  int flashWrites = 0;    // images written to flash (either board)
+  int flashWrites = 0;    // images written to flash whole (either board)
   int loaderFrames = 0;   // QX4 loader frames with a good check value
   std::map<FaultKind, int> faults;  // applications per fault kind
 };

@@ -197,7 +197,9 @@ class qorDispTrans {
   // Ends a running firmware call at its next check; callable from any thread, an event
   // handler or the message pump.
   void CancelFirmwareTransmit();
-  // A QX4 board: the RAM loader sLoaderFile first, then the image sFileName.
+  // A QX4 board: the RAM loader sLoaderFile first, then the image sFileName. An answer
+  // whose header cannot be read (a length or address that does not fit) throws
+  // std::overflow_error saying so.
   bool TransmitQX4Firmware(const std::string& sFileName, const std::string& sLoaderFile);
 
   // --- Paged, scheduled and default messages, fonts.

@@ -52,9 +52,8 @@ class classrFirmWareUL {
   bool WaitForFlashWrite();
   bool ReadFrame(FirmwareDLQX4& answer);
   // Sends file `path` to a QX4 board in blocks of `command`; false (with the status said)
-  // when a block went unanswered.
-  bool SendQX4Blocks(std::uint8_t command, const std::string& path, const std::string& what,
-                     bool checkLength);
+  // when the file gave fewer bytes than its length or a block went unanswered.
+  bool SendQX4Blocks(std::uint8_t command, const std::string& path, const std::string& what);
 
   classrOutPutRoutines& link_;
   classrDiagTransRoutines& commands_;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -57,6 +58,9 @@ class classrOutPutRoutines {
   void TransmitOutStr(std::string& Data);
   // Up to Count characters within MessageResponseTime (Count 0: whatever is waiting).
   std::string InputStr(std::int16_t Count);
+  // As InputStr, but waits at most `most` (when shorter than the read time-out) and then
+  // hands over what has come: for callers that poll the line on their own deadlines.
+  std::string InputWithin(std::int16_t Count, std::chrono::milliseconds most);
   // The sign's two-byte answer (DLE and a code); fewer characters after a time-out.
   std::string GetAck();
   // One whole unstuffed frame DLE STX ... DLE ETX BCC, or empty. An Initial of DLE STX
