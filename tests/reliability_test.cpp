@@ -286,10 +286,22 @@ TEST_P(HostileSign, CallsEndInTimeInBoundedMemory) {
   using Play = std::function<void(Peer&, const std::atomic<bool>&)>;
   const auto flood = [](std::string first) -> Play {
     return [first](Peer& p, const std::atomic<bool>& stop) {
+      // Bytes waiting before the command goes out are dropped: the frame starts after it.
+      if (!first.empty()) p.Read(1, 10s);
       p.Write(first);
       const std::string noise(4096, 'x');
       while (!stop)
         p.WriteUnless(noise, stop);
+    };
+  };
+  const auto drip = [](std::string first) -> Play {
+    return [first](Peer& p, const std::atomic<bool>& stop) {
+      if (!first.empty()) p.Read(1, 10s);
+      p.Write(first);
+      for (int tick = 1; !stop; ++tick) {
+        std::this_thread::sleep_for(100ms);
+        if (tick % 10 == 0) p.WriteUnless("x", stop);
+      }
     };
   };
   struct Row {
@@ -303,14 +315,11 @@ TEST_P(HostileSign, CallsEndInTimeInBoundedMemory) {
   // clang-format off
   const std::vector<Row> rows = {
       {"floods noise", flood(""), "", timedOut},
-      {"drips a frame, a byte a second", [&](Peer& p, const std::atomic<bool>& stop) {
-         p.Write(dleStx);
-         for (int tick = 1; !stop; ++tick) {
-           std::this_thread::sleep_for(100ms);
-           if (tick % 10 == 0) p.WriteUnless("x", stop);
-         } }, "", timedOut},
+      {"drips a frame, a byte a second", drip(dleStx), "", timedOut},
+      // Bytes that are no acknowledge count as silence, and say so.
+      {"drips noise, a byte a second", drip(""), "", timedOut},
       {"never ends a frame", flood(dleStx), "", timedOut},
-      {"sends a frame over the bound", [&](Peer& p, const std::atomic<bool>& stop) { p.WriteUnless(dleStx + std::string(2 << 20, 'x') + Bytes("10 03 00"), stop); }, "", timedOut},
+      {"sends a frame over the bound", [&](Peer& p, const std::atomic<bool>& stop) { p.Read(1, 10s); p.WriteUnless(dleStx + std::string(2 << 20, 'x') + Bytes("10 03 00"), stop); }, "", timedOut},
       {"stops reading", [](Peer&, const std::atomic<bool>&) {}, std::string(8 << 20, 'd'),
        tcp ? "Send Timed Out after 1.5 sec. - the sign is not reading; connection closed"
            : "Send Timed Out after 1.5 sec. - the line takes no data; output dropped"},

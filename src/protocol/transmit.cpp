@@ -175,6 +175,7 @@ bool classrTransRoutines::TransmitPacket(std::int32_t Cmd, std::uint8_t Fnc,
         ackOk = IsAck(s);
         const bool echo = sent.size() >= 2 && s == sent.substr(0, 2);
         if (!ackOk && (s.size() < 2 || Clock::now() >= ackDeadline)) {
+          s.clear();  // bytes that are no acknowledge count as silence
           Inquire();
           inquired = true;
           break;
